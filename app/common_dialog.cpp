@@ -1,0 +1,46 @@
+#include "app/common_dialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QStringList>
+
+namespace kovarim::app {
+
+std::optional<QString> QtFileDialogs::Open(const QString& filter) {
+    QString name = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+                                                filter);
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
+}
+
+std::optional<QString> QtFileDialogs::Save(const QString& filter, const QString& proposed) {
+    QString name = QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), proposed,
+                                                filter, nullptr, QFileDialog::DontConfirmOverwrite);
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
+}
+
+void CommonDialog::ShowOpen() {
+    if (auto chosen = backend_.Open(QtFilter(Filter)))
+        FileName = *chosen;
+}
+
+void CommonDialog::ShowSave() {
+    if (auto chosen = backend_.Save(QtFilter(Filter), FileName))
+        FileName = *chosen;
+}
+
+QString CommonDialog::QtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+} // namespace kovarim::app

@@ -1,0 +1,202 @@
+#include "app/form1.h"
+
+#include <climits>
+#include <new>
+
+#include <QFile>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "conversion/batch_conversion.h"
+#include "conversion/single_point.h"
+#include "estimation/accuracy_report.h"
+#include "textio/error.h"
+
+namespace kovarim::app {
+namespace {
+
+// The layout is given in twips; 15 twips make a pixel at 96 dots per inch.
+int Px(int twips) { return (2 * twips + 15) / 30; }
+
+void Place(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(Px(left), Px(top), Px(width), Px(height));
+}
+
+QLineEdit* MakeTextBox(QWidget* parent, const char* text, int left, int top, int width,
+                       const char* accessibleName) {
+    auto* box = new QLineEdit(QString::fromUtf8(text), parent);
+    box->setMaxLength(INT_MAX);
+    box->setAccessibleName(QString::fromUtf8(accessibleName));
+    Place(box, left, top, width, 375);
+    return box;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* caption, int left, int top, int width, int height) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Place(label, left, top, width, height);
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* caption, int left, int top, int width,
+                        int height) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    Place(button, left, top, width, height);
+    return button;
+}
+
+std::string LocalName(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+} // namespace
+
+Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
+    : QWidget(parent), CommonDialog1(dialogs), CommonDialog2(dialogs), boxes_(boxes) {
+    setObjectName(QStringLiteral("Form1"));
+    // The client area: 6480 × 4020 twips, its top-left corner at (5400, 3915).
+    setGeometry(Px(5400), Px(3915), Px(6480), Px(4020));
+    setFixedSize(Px(6480), Px(4020));
+
+    // Created in the order of their tab positions.
+    Command1 = MakeButton(this, "计算公共点参数", 600, 2400, 3015, 735);
+    Text1 = MakeTextBox(this, "", 1200, 1680, 1422, "新坐标系 X");
+    Text2 = MakeTextBox(this, "", 3000, 1680, 1422, "新坐标系 Y");
+    Text3 = MakeTextBox(this, "2860321.78", 1200, 1080, 1422, "原坐标系 X");
+    Text4 = MakeTextBox(this, "592341.79", 3000, 1080, 1422, "原坐标系 Y");
+    Text6 = MakeTextBox(this, "0", 4800, 1080, 1066, "原坐标系 Z");
+    Text7 = MakeTextBox(this, "", 4800, 1680, 1066, "新坐标系 Z");
+    Label1 = MakeLabel(this, "原坐标系", 120, 1200, 855, 375);
+    Label2 = MakeLabel(this, "新坐标系", 120, 1800, 735, 255);
+    Label3 = MakeLabel(this, "X", 1320, 720, 855, 255);
+    Label4 = MakeLabel(this, "Y", 3120, 720, 735, 375);
+    Label5 = MakeLabel(this, "Z", 5160, 720, 735, 375);
+    Label6 = MakeLabel(this, "公共点号,x1,y1,z1,x2,y2,z2至少三个点", 480, 3360, 3255, 375);
+    Label7 = MakeLabel(this, "Kovarim", 1800, 240, 3375, 495);
+    Command2 = MakeButton(this, "批量转换", 4920, 2880, 1335, 495);
+    Command3 = MakeButton(this, "单点转换", 4920, 2160, 1335, 495);
+    Label8 = MakeLabel(this, "点号,x1,y1,z1", 4920, 3480, 1575, 255);
+    ProgressBar1 = new QProgressBar(this);
+    Place(ProgressBar1, 120, 3720, 6255, 255);
+
+    // The title in a Song-style face; where SimSun is missing, a CJK serif and
+    // then any CJK face, so that it never shows boxes.
+    QFont title;
+    title.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                       QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    title.setPointSize(15);
+    title.setWeight(QFont::Normal);
+    title.setItalic(false);
+    Label7->setFont(title);
+
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFocusPolicy(Qt::NoFocus);
+    ProgressBar1->setVisible(false);
+    Command2->setEnabled(false);
+    Command3->setEnabled(false);
+
+    QWidget* order[] = {Command1, Text1, Text2, Text3, Text4, Text6, Text7, Command2, Command3};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    Command1->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+}
+
+template <class Command> void Form1::Guarded(Command command) {
+    try {
+        command();
+    } catch (const Error& e) {
+        boxes_.Ok(QString::fromUtf8(e.what()), kAppTitle);
+    } catch (const std::bad_alloc&) {
+        boxes_.Ok(QStringLiteral("内存不足，命令已中止"), kAppTitle);
+    } catch (const std::exception& e) {
+        boxes_.Ok(QStringLiteral("命令已中止：") + QString::fromLocal8Bit(e.what()), kAppTitle);
+    }
+}
+
+void Form1::SetProgressRange(long long tripleCount) {
+    // The bar's range is an int; beyond it, every position stands for
+    // progressScale_ triples.
+    const long long max = tripleCount + 1;
+    progressScale_ = max / INT_MAX + 1;
+    ProgressBar1->setMaximum(static_cast<int>(max / progressScale_));
+}
+
+void Form1::SetProgressValue(long long ordinal) {
+    ProgressBar1->setValue(static_cast<int>(ordinal / progressScale_));
+    // The search does not return to the event loop; paint the bar now.
+    ProgressBar1->repaint();
+}
+
+void Form1::Command1_Click() {
+    ProgressBar1->setEnabled(true);
+    ProgressBar1->setVisible(true);
+    ProgressBar1->setMinimum(1);
+
+    CommonDialog1.FileName = QString();
+    CommonDialog1.Filter = QStringLiteral("Text files|*.txt");
+    CommonDialog1.ShowOpen();
+    const QString chosen = CommonDialog1.FileName;
+    if (chosen.isEmpty())
+        return;
+
+    Guarded([&] {
+        EstimationHooks hooks;
+        hooks.progress.started = [this](long long count) { SetProgressRange(count); };
+        hooks.progress.advanced = [this](long long ordinal) { SetProgressValue(ordinal); };
+        hooks.searchDone = [this] { ProgressBar1->setVisible(false); };
+        hooks.noTriple = [this] {
+            boxes_.Ok(QStringLiteral("需要至少三个以上的公共点才能进行七参数计算"), kAppTitle);
+        };
+        hooks.store = [this](const Params& estimated) {
+            params_ = estimated;
+            Command2->setEnabled(true);
+            Command3->setEnabled(true);
+        };
+        Estimate(LocalName(chosen), hooks);
+    });
+}
+
+void Form1::Command2_Click() {
+    CommonDialog2.FileName = QString();
+    CommonDialog2.Filter = QStringLiteral("Text files|*.txt");
+    CommonDialog2.ShowOpen();
+    const std::string input = LocalName(CommonDialog2.FileName);
+
+    const auto proposed = ProposedOutputName(input);
+    if (!proposed)
+        return; // a cancelled open dialog leaves an empty name
+
+    CommonDialog1.Filter = QStringLiteral("明码文件(*.txt)|*.txt");
+    CommonDialog1.FileName = QFile::decodeName(QByteArray::fromStdString(*proposed));
+    CommonDialog1.ShowSave(); // a cancel keeps the proposed name
+    const std::string output = LocalName(CommonDialog1.FileName);
+
+    Guarded([&] {
+        ConvertFile(input, output, params_, [this] {
+            return boxes_.OkCancel(QStringLiteral("文件已经存在,要替换它吗?"),
+                                   QStringLiteral("另存为"));
+        });
+    });
+}
+
+void Form1::Command3_Click() {
+    Guarded([&] {
+        QLineEdit* outputs[] = {Text1, Text2, Text7};
+        ConvertSinglePoint(params_, Text3->text().toStdString(), Text4->text().toStdString(),
+                           Text6->text().toStdString(), [&](Axis axis, const std::string& text) {
+                               outputs[static_cast<int>(axis)]->setText(
+                                   QString::fromStdString(text));
+                           });
+    });
+}
+
+} // namespace kovarim::app

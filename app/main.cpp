@@ -1,0 +1,19 @@
+#include <QApplication>
+
+#include "app/common_dialog.h"
+#include "app/form1.h"
+#include "app/message_boxes.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kovarim"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationDisplayName(kovarim::app::kAppTitle);
+
+    kovarim::app::QtFileDialogs dialogs;
+    kovarim::app::QtMessageBoxes boxes;
+    kovarim::app::Form1 form(dialogs, boxes);
+    form.show();
+    form.setWindowTitle(kovarim::app::kAppTitle);
+    return app.exec();
+}

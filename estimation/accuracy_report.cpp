@@ -1,0 +1,109 @@
+#include "estimation/accuracy_report.h"
+
+#include "textio/column_printer.h"
+#include "textio/gbk_texts.h"
+#include "textio/path_names.h"
+
+namespace kovarim {
+namespace {
+
+void WriteName(ColumnPrinter& out, const CommonPoint& point) {
+    // The residual rows write each field by its kind: a name that reads as a
+    // number comes out as that number (" 12 "), an empty one as nothing.
+    if (point.NameKind == FieldKind::Number)
+        out.Number(point.NameNumber);
+    else
+        out.Text(point.Name);
+}
+
+double Residual(double transformed, double observed) { return RoundToPlaces(transformed - observed, 5); }
+
+} // namespace
+
+std::string ReportPathFor(const std::string& commonPointPath) {
+    return DropLastCharacters(commonPointPath, 4) + "七参数精度评估.txt";
+}
+
+bool WriteAccuracyReport(const std::string& commonPointPath, const CommonPointTable& table,
+                         const TripleChoice& choice, const EstimationHooks& hooks) {
+    EquationSystem system;
+    BuildEquations(table, choice.First, choice.Second, choice.Third, system);
+
+    TextFileWriter report(ReportPathFor(commonPointPath), TextFileWriter::Mode::Replace);
+    if (!SolveEquations(system.EquationCount, system.A, system.b, system.labels)) {
+        if (hooks.noTriple)
+            hooks.noTriple();
+        report.Close();
+        return false;
+    }
+
+    ColumnPrinter out(report);
+    out.Text(gbk::kTotalOf.bytes)
+        .Number(table.PointCount())
+        .Text(gbk::kCommonPointsBestThree.bytes)
+        .Text(table.Point(choice.First).Name)
+        .Text("--")
+        .Text(table.Point(choice.Second).Name)
+        .Text("--")
+        .Text(table.Point(choice.Third).Name)
+        .Text(gbk::kComputedSevenParams.bytes)
+        .EndLine();
+    out.Text(gbk::kEquationNumber.bytes)
+        .Text(gbk::kPointEquation.bytes)
+        .Column(24)
+        .Text(gbk::kSevenParams.bytes)
+        .EndLine();
+
+    // Row m holds parameter m; its label is that of the equation that served
+    // as pivot row m, which after row exchanges need not be equation m.
+    Params params{};
+    for (int m = 1; m <= 7; ++m) {
+        out.Number(m)
+            .Column(16)
+            .Text(system.labels[m])
+            .Column(30)
+            .Number(system.A[m][7])
+            .Column(34)
+            .Text("  ")
+            .Number(system.b[m])
+            .EndLine();
+        params[m] = system.b[m];
+    }
+    out.Text(std::string(58, '=')).EndLine();
+    // All seven at once, once their rows are written: a write failure halfway
+    // must not leave a mixture of old and new parameters in use.
+    if (hooks.store)
+        hooks.store(params);
+
+    out.Text(gbk::kResidualTitle.bytes).EndLine();
+    out.Text(gbk::kPointName.bytes)
+        .Column(20)
+        .Text(gbk::kXResidual.bytes)
+        .Column(32)
+        .Text(gbk::kYResidual.bytes)
+        .Column(44)
+        .Text(gbk::kZResidual.bytes)
+        .EndLine();
+    for (const CommonPoint& q : table.points()) {
+        WriteName(out, q);
+        out.Column(20)
+            .Number(Residual(TransformX(params, q.x1, q.y1, q.z1), q.x2))
+            .Column(35)
+            .Number(Residual(TransformY(params, q.x1, q.y1, q.z1), q.y2))
+            .Column(50)
+            .Number(Residual(TransformZ(params, q.x1, q.y1, q.z1), q.z2))
+            .EndLine();
+    }
+    report.Close();
+    return true;
+}
+
+bool Estimate(const std::string& commonPointPath, const EstimationHooks& hooks) {
+    const CommonPointTable table = ReadCommonPointFile(commonPointPath);
+    const TripleChoice choice = FindBestTriple(table, hooks.progress);
+    if (hooks.searchDone)
+        hooks.searchDone();
+    return WriteAccuracyReport(commonPointPath, table, choice, hooks);
+}
+
+} // namespace kovarim

@@ -1,0 +1,230 @@
+#include "estimation/triple_search.h"
+
+#include <array>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "textio/error.h"
+
+namespace kovarim {
+namespace {
+
+const CommonPoint kNoPoint{};
+
+// Calls progress.advanced often enough for a display, rarely enough to cost
+// nothing in the search loop.
+class ProgressTicker {
+  public:
+    ProgressTicker(const SearchProgress& progress, long long tripleCount)
+        : progress_(progress), step_(std::max(1LL, tripleCount / 1000)) {
+        if (progress_.started)
+            progress_.started(tripleCount);
+    }
+    void Tick(long long ordinal) {
+        if (ordinal >= next_) {
+            next_ = ordinal + step_;
+            if (progress_.advanced)
+                progress_.advanced(ordinal);
+        }
+    }
+    void Finish(long long tripleCount) {
+        if (tripleCount > 0 && progress_.advanced)
+            progress_.advanced(tripleCount);
+    }
+
+  private:
+    const SearchProgress& progress_;
+    long long step_;
+    long long next_ = 1;
+};
+
+void Consider(double misclosure, long long t, int i, int j, int k, TripleChoice& best) {
+    // Strict: among equal misclosures the earliest triple keeps its place.
+    // A NaN compares false and is never chosen.
+    if (misclosure < best.BestMisclosure && std::isfinite(misclosure)) {
+        best.BestMisclosure = misclosure;
+        best.BestTriple = t;
+        best.First = i;
+        best.Second = j;
+        best.Third = k;
+    }
+}
+
+// Builds, solves and scores one triple the literal way; false when its solve
+// fails.
+bool ScoreLiterally(const CommonPointTable& table, int i, int j, int k, EquationSystem& system,
+                    double& misclosure) {
+    BuildEquations(table, i, j, k, system);
+    if (!SolveEquations(system.EquationCount, system.A, system.b, system.labels))
+        return false;
+    misclosure = std::fabs(system.b[8]) + std::fabs(system.b[9]);
+    return true;
+}
+
+// Rows 4 to 9 of a triple's system after the first three pivot steps, reduced
+// to columns 4–7 and the right-hand side. Rows 1–3 belong to point i, have
+// unit pivots and never exchange, so rows 4–6 (point j) and 7–9 (point k)
+// have then become plain differences against point i: these are the rows of
+// one such point, computed exactly as the elimination computes them.
+struct DifferenceRows {
+    double row[3][5];
+};
+
+DifferenceRows Differences(const CommonPoint& pi, const CommonPoint& pm) {
+    const double dX = pm.x1 - pi.x1, dY = pm.y1 - pi.y1, dZ = pm.z1 - pi.z1;
+    // (−a) − (−b) rounds to exactly −(a − b); the sign of a zero never
+    // reaches a non-zero result, since nothing is divided by a zero.
+    const double bx = (pm.x2 - pm.x1) - (pi.x2 - pi.x1);
+    const double by = (pm.y2 - pm.y1) - (pi.y2 - pi.y1);
+    const double bz = (pm.z2 - pm.z1) - (pi.z2 - pi.z1);
+    return {{{dX, 0.0, -dZ, dY, bx}, {dY, dZ, 0.0, -dX, by}, {dZ, -dY, dX, 0.0, bz}}};
+}
+
+// The literal elimination multiplies point i's rows by exact zeros. That is a
+// no-op only while those rows are finite; otherwise 0·inf turns into NaN, and
+// the shortcut would differ.
+bool ShortcutHolds(const CommonPoint& p) {
+    return std::isfinite(p.x1) && std::isfinite(p.y1) && std::isfinite(p.z1) &&
+           std::isfinite(p.x2 - p.x1) && std::isfinite(p.y2 - p.y1) && std::isfinite(p.z2 - p.z1);
+}
+
+// Pivot steps 4 to 7 and the left-over steps 8 and 9 on the 6 × 4 block, in
+// the literal order of operations. False when a pivot column has no non-zero
+// entry.
+bool ScoreFromDifferences(const DifferenceRows& j, const DifferenceRows& k, double& misclosure) {
+    double M[6][5];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c) {
+            M[r][c] = j.row[r][c];
+            M[r + 3][c] = k.row[r][c];
+        }
+    for (int s = 0; s < 4; ++s) {
+        if (M[s][s] == 0.0) {
+            for (int r = s + 1; r < 6; ++r) {
+                if (M[r][s] != 0.0) {
+                    for (int c = 0; c < 5; ++c)
+                        std::swap(M[s][c], M[r][c]);
+                    break;
+                }
+            }
+        }
+        const double p = M[s][s];
+        if (p == 0.0)
+            return false;
+        for (int c = s; c < 5; ++c)
+            M[s][c] = M[s][c] / p;
+        for (int r = s + 1; r < 6; ++r) {
+            const double t = M[r][s];
+            for (int c = s; c < 5; ++c)
+                M[r][c] = M[r][c] - t * M[s][c];
+        }
+    }
+    for (int r = 4; r < 6; ++r)
+        if (M[r][3] != 0.0)
+            M[r][4] = M[r][4] / M[r][3];
+    misclosure = std::fabs(M[4][4]) + std::fabs(M[5][4]);
+    return true;
+}
+
+} // namespace
+
+long long CountTriples(int pointCount) {
+    if (pointCount < 3)
+        return 0;
+    const long long n = pointCount;
+    long long product = 0; // n·(n−1)/2·(n−2), always a multiple of 3
+    if (__builtin_mul_overflow(n * (n - 1) / 2, n - 2, &product))
+        throw Error("公共点太多，无法计算（" + std::to_string(pointCount) + " 个）");
+    return product / 3;
+}
+
+void BuildEquations(const CommonPointTable& table, int i, int j, int k, EquationSystem& system) {
+    const int numbers[3] = {i, j, k};
+    system.EquationCount = 9;
+    for (int p = 0; p < 3; ++p) {
+        const CommonPoint& q = numbers[p] > 0 ? table.Point(numbers[p]) : kNoPoint;
+        const int r = 3 * p + 1;
+        system.A[r] = {0, 1, 0, 0, q.x1, 0, -q.z1, q.y1};
+        system.A[r + 1] = {0, 0, 1, 0, q.y1, q.z1, 0, -q.x1};
+        system.A[r + 2] = {0, 0, 0, 1, q.z1, -q.y1, q.x1, 0};
+        system.b[r] = q.x2 - q.x1;
+        system.b[r + 1] = q.y2 - q.y1;
+        system.b[r + 2] = q.z2 - q.z1;
+        system.labels[r] = q.Name + "-1";
+        system.labels[r + 1] = q.Name + "-2";
+        system.labels[r + 2] = q.Name + "-3";
+    }
+}
+
+bool IsDegenerate(const CommonPoint& pi, const CommonPoint& pj, const CommonPoint& pk) {
+    // Exact comparisons on purpose: only what coincides or is collinear in the
+    // computed values is rejected; nearly collinear triples are solved.
+    if (pi.x1 == pj.x1 && pi.y1 == pj.y1)
+        return true;
+    if (pi.x1 == pk.x1 && pi.y1 == pk.y1)
+        return true;
+    if (pj.x1 == pk.x1 && pj.y1 == pk.y1)
+        return true;
+    const double dx1 = pj.x1 - pi.x1, dy1 = pj.y1 - pi.y1;
+    const double dx2 = pk.x1 - pj.x1, dy2 = pk.y1 - pj.y1;
+    if (dy1 == 0.0 && dy2 == 0.0)
+        return true;
+    return dy1 != 0.0 && dy2 != 0.0 && dx1 / dy1 == dx2 / dy2;
+}
+
+TripleChoice FindBestTripleLiteral(const CommonPointTable& table, const SearchProgress& progress) {
+    const int n = table.PointCount();
+    const long long count = CountTriples(n);
+    ProgressTicker ticker(progress, count);
+    TripleChoice best;
+    EquationSystem system;
+    long long t = 0;
+    for (int i = 1; i <= n - 2; ++i)
+        for (int j = i + 1; j <= n - 1; ++j)
+            for (int k = j + 1; k <= n; ++k) {
+                ticker.Tick(++t);
+                if (IsDegenerate(table.Point(i), table.Point(j), table.Point(k)))
+                    continue;
+                double misclosure = 0.0;
+                if (ScoreLiterally(table, i, j, k, system, misclosure))
+                    Consider(misclosure, t, i, j, k, best);
+            }
+    ticker.Finish(count);
+    return best;
+}
+
+TripleChoice FindBestTriple(const CommonPointTable& table, const SearchProgress& progress) {
+    const int n = table.PointCount();
+    const long long count = CountTriples(n);
+    ProgressTicker ticker(progress, count);
+    TripleChoice best;
+    EquationSystem system; // only for the literal fallback
+    std::vector<DifferenceRows> rows(static_cast<std::size_t>(n) + 1);
+    long long t = 0;
+    for (int i = 1; i <= n - 2; ++i) {
+        const CommonPoint& pi = table.Point(i);
+        const bool shortcut = ShortcutHolds(pi);
+        if (shortcut)
+            for (int m = i + 1; m <= n; ++m)
+                rows[m] = Differences(pi, table.Point(m));
+        for (int j = i + 1; j <= n - 1; ++j) {
+            const CommonPoint& pj = table.Point(j);
+            for (int k = j + 1; k <= n; ++k) {
+                ticker.Tick(++t);
+                if (IsDegenerate(pi, pj, table.Point(k)))
+                    continue;
+                double misclosure = 0.0;
+                const bool solved = shortcut
+                                        ? ScoreFromDifferences(rows[j], rows[k], misclosure)
+                                        : ScoreLiterally(table, i, j, k, system, misclosure);
+                if (solved)
+                    Consider(misclosure, t, i, j, k, best);
+            }
+        }
+    }
+    ticker.Finish(count);
+    return best;
+}
+
+} // namespace kovarim

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <array>
+
+namespace kovarim {
+
+// The linearised seven-parameter similarity transformation from the original
+// coordinate system (原坐标系) to the new one (新坐标系):
+//
+//   X' = X + DX + Scale·X + RotZ·Y − RotY·Z
+//   Y' = Y + DY − RotZ·X + Scale·Y + RotX·Z
+//   Z' = Z + DZ + RotY·X − RotX·Y + Scale·Z
+//
+// No trigonometry and no products of scale and rotation: every parameter is a
+// plain multiplier or addend. The translations are in the unit of the
+// coordinates; Scale is a plain ratio (0 means no change of scale, not ppm)
+// and the rotations are small angles in radians (not arc-seconds). A positive
+// RotZ turns +Y towards +X in X' (the rows of R are (0, RotZ, −RotY),
+// (−RotZ, 0, RotX), (RotY, −RotX, 0)).
+//
+// Params holds them at indices 1 to 7; index 0 exists and is never used, so
+// that index n is the coefficient column n of the estimation's equations.
+using Params = std::array<double, 8>;
+
+enum ParamIndex { DX = 1, DY = 2, DZ = 3, Scale = 4, RotX = 5, RotY = 6, RotZ = 7 };
+
+struct Point3 {
+    double X = 0.0, Y = 0.0, Z = 0.0;
+};
+
+// Each coordinate of TransformPoint, evaluated strictly in the order
+// ((X·Scale + DX) − Z·RotY) + Y·RotZ, then + X (likewise for Y' and Z'): that
+// order fixes the last bits of the result, and the single-point conversion,
+// the batch conversion and the report's residuals all rely on the same bits.
+// Throws Error when the result is not a finite number (overflow, invalid
+// operation), never returns inf or NaN.
+double TransformX(const Params& p, double X, double Y, double Z);
+double TransformY(const Params& p, double X, double Y, double Z);
+double TransformZ(const Params& p, double X, double Y, double Z);
+
+// Original X, Y, Z (any unit) to new X', Y', Z' (the same unit), unrounded.
+Point3 TransformPoint(const Params& p, double X, double Y, double Z);
+
+// value·10^places rounded to the nearest integer, exact halves to the even
+// one, divided by 10^places. Throws Error on overflow. A zero from below comes
+// out as −0.0; the text forms write it as 0.
+double RoundToPlaces(double value, int places);
+
+// The rounding of every converted coordinate: 3 decimal places.
+inline double RoundCoordinate(double value) { return RoundToPlaces(value, 3); }
+
+} // namespace kovarim

@@ -1,0 +1,25 @@
+#include "textio/error.h"
+
+namespace kovarim {
+namespace {
+
+std::string Compose(const std::string &file, long line, int field, const std::string &problem) {
+    std::string text;
+    if (!file.empty())
+        text += "文件 " + file + "\n";
+    if (line > 0)
+        text += "第 " + std::to_string(line) + " 行";
+    if (field > 0)
+        text += (line > 0 ? "，" : "") + std::string("第 ") + std::to_string(field) + " 个字段";
+    if (line > 0 || field > 0)
+        text += "：";
+    return text + problem;
+}
+
+} // namespace
+
+Error::Error(std::string file, long line, int field, std::string problem)
+    : std::runtime_error(Compose(file, line, field, problem)), file_(std::move(file)), line_(line),
+      field_(field), problem_(std::move(problem)) {}
+
+} // namespace kovarim

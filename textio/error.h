@@ -1,0 +1,28 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace kovarim {
+
+// The one error type of the core. It carries where the problem is (file, line
+// and field, each optional) and what it is, in Chinese, so the window can show
+// it as it stands. Messages are UTF-8; file contents never pass through here.
+class Error : public std::runtime_error {
+  public:
+    Error(std::string file, long line, int field, std::string problem);
+    explicit Error(std::string problem) : Error({}, 0, 0, std::move(problem)) {}
+
+    const std::string &file() const { return file_; }
+    long line() const { return line_; }  // 1-based; 0 when not tied to a line
+    int field() const { return field_; } // 1-based; 0 when not tied to a field
+    const std::string &problem() const { return problem_; }
+
+  private:
+    std::string file_;
+    long line_;
+    int field_;
+    std::string problem_;
+};
+
+} // namespace kovarim

@@ -1,0 +1,116 @@
+#include "textio/field_reader.h"
+
+#include "textio/error.h"
+#include "textio/number_text.h"
+
+namespace kovarim {
+namespace {
+
+constexpr std::size_t kBufferBytes = 1 << 16;
+
+bool IsBlank(int c) { return c == ' ' || c == '\t'; }
+bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
+
+} // namespace
+
+FieldReader::FieldReader(std::string path) : path_(std::move(path)), buffer_(kBufferBytes) {
+    file_ = std::fopen(path_.c_str(), "rb");
+    if (file_ == nullptr)
+        throw Error(path_, 0, 0, "无法打开文件");
+}
+
+FieldReader::~FieldReader() {
+    if (file_ != nullptr)
+        std::fclose(file_);
+}
+
+void FieldReader::Fill() {
+    if (pos_ < size_ || eof_)
+        return;
+    size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    pos_ = 0;
+    if (size_ == 0) {
+        if (std::ferror(file_))
+            throw Error(path_, line_, 0, "读取文件失败");
+        eof_ = true;
+    }
+}
+
+int FieldReader::Peek() {
+    Fill();
+    return pos_ < size_ ? static_cast<unsigned char>(buffer_[pos_]) : EOF;
+}
+
+int FieldReader::Get() {
+    int c = Peek();
+    if (c != EOF)
+        ++pos_;
+    return c;
+}
+
+bool FieldReader::AtEnd() { return Peek() == EOF; }
+
+// Consumes the separator that ends a field: a comma, a line end (CR LF as one)
+// or nothing at the end of the file.
+void FieldReader::ConsumeSeparator(Field &field) {
+    int c = Get();
+    afterComma_ = c == ',';
+    field.endsLine = !afterComma_;
+    if (c == '\r') {
+        if (Peek() == '\n')
+            Get();
+        ++line_;
+    } else if (c == '\n') {
+        ++line_;
+    }
+}
+
+Field FieldReader::Next() {
+    while (IsBlank(Peek()))
+        Get();
+
+    Field field;
+    field.line = line_;
+    auto append = [&](int c) {
+        if (field.bytes.size() >= kMaxFieldBytes)
+            throw Error(path_, field.line, 0, "字段过长（超过 64 KB），文件可能不是文本文件");
+        field.bytes += static_cast<char>(c);
+    };
+
+    if (Peek() == '"') {
+        Get();
+        for (int c = Get(); c != '"'; c = Get()) {
+            if (c == EOF)
+                throw Error(path_, field.line, 0, "引号没有闭合");
+            if (c == '\n' || (c == '\r' && Peek() != '\n'))
+                ++line_;
+            append(c);
+        }
+        field.kind = FieldKind::Text;
+        // Whatever stands between the closing quote and the separator is ignored.
+        while (Peek() != EOF && Peek() != ',' && !IsLineEnd(Peek()))
+            Get();
+        ConsumeSeparator(field);
+        return field;
+    }
+
+    while (Peek() != EOF && Peek() != ',' && !IsLineEnd(Peek()))
+        append(Get());
+    while (!field.bytes.empty() && IsBlank(field.bytes.back()))
+        field.bytes.pop_back();
+    ConsumeSeparator(field);
+
+    if (field.bytes.empty())
+        return field; // Empty
+    ParsedNumber parsed = ParseFieldNumber(field.bytes);
+    if (parsed.status == NumberParse::Ok) {
+        field.kind = FieldKind::Number;
+        field.number = parsed.value;
+    } else {
+        field.kind = FieldKind::Text;
+        field.outOfRange = parsed.status == NumberParse::OutOfRange;
+    }
+    return field;
+}
+
+} // namespace kovarim

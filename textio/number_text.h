@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kovarim {
+
+// Text to number --------------------------------------------------------------
+
+enum class NumberParse { Ok, NotANumber, OutOfRange };
+
+struct ParsedNumber {
+    NumberParse status = NumberParse::NotANumber;
+    double value = 0.0;
+};
+
+// A whole field of a data file: optional sign, digits with at most one point
+// (always a point, whatever the locale), optional exponent (E or e, optional
+// sign, digits). Nothing else may stand in the field. A value below the
+// smallest double reads as that rounding gives (0 or a subnormal); one beyond
+// the largest is OutOfRange.
+ParsedNumber ParseFieldNumber(std::string_view text);
+
+// The rule of the window's input boxes: blanks, tabs and line feeds anywhere
+// are ignored, then the longest number at the start is read (the exponent may
+// be written with E or D); the rest is ignored. No number at the start reads
+// as 0. Only a value beyond the double range fails (OutOfRange).
+ParsedNumber ParseLeadingNumber(std::string_view text);
+
+// Number to text --------------------------------------------------------------
+
+// Plain decimal text: at most 15 significant digits, no trailing zeros, no
+// point for whole numbers, "-" for negatives, a 0 before the point below 1.
+// Magnitudes of 1E+15 and more, and below 1E-04, take the exponent form
+// mantissa, "E", sign, at least two digits (4.5E-06, 1.2E+15). Zero, also
+// negative zero, is "0".
+std::string FormatNumber(double value);
+
+// The accuracy report's printed form: "-" for a negative value or a space,
+// then the plain digits, then one space (" 0 " for zero).
+std::string PrintedNumber(double value);
+
+} // namespace kovarim

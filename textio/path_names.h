@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kovarim {
+
+// File names are UTF-8 bytes (the file system's encoding here). The program
+// derives its output names by dropping the last characters of the name that
+// was chosen, normally the extension ".txt".
+
+// Number of characters (not bytes) in a UTF-8 name.
+std::size_t CharacterCount(std::string_view name);
+
+// `name` less its last `count` characters; empty if it has no more than that.
+std::string DropLastCharacters(std::string_view name, std::size_t count);
+
+} // namespace kovarim
