@@ -1,1 +1,223 @@
+#include "estimation/triple_search.h"
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+namespace kovarim {
+namespace {
+
+CommonPoint At(double x, double y, double z = 0.0) {
+    CommonPoint p;
+    p.x1 = p.x2 = x;
+    p.y1 = p.y2 = y;
+    p.z1 = p.z2 = z;
+    return p;
+}
+
+CommonPointTable Table(const std::vector<CommonPoint>& points) {
+    CommonPointTable table;
+    for (const auto& p : points)
+        table.Add(p);
+    return table;
+}
+
+TEST(CountTriples, CountsEveryChoiceOfThree) {
+    const struct {
+        int points;
+        long long triples;
+    } cases[] = {{0, 0}, {2, 0}, {3, 1}, {4, 4}, {5, 10}, {100, 161700}, {1000, 166167000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CountTriples(c.points), c.triples) << c.points;
+}
+
+TEST(IsDegenerate, RejectsCoincidentAndCollinearTriplesInPlanOnly) {
+    const struct {
+        const char* name;
+        CommonPoint i, j, k;
+        bool degenerate;
+    } cases[] = {
+        {"i and j coincide in plan, heights differ", At(1, 1, 0), At(1, 1, 5), At(2, 3), true},
+        {"i and k coincide", At(1, 1), At(2, 3), At(1, 1), true},
+        {"j and k coincide", At(2, 3), At(1, 1), At(1, 1), true},
+        {"same y1, different x1", At(0, 5), At(1, 5), At(7, 5), true},
+        {"same x1, different y1: both quotients 0", At(4, 0), At(4, 1), At(4, 9), true},
+        {"collinear at different heights", At(0, 0, 0), At(1, 2, 10), At(3, 6, -4), true},
+        {"dy1 = 0, dy2 ≠ 0 goes to the solver", At(0, 0), At(1, 0), At(1, 1), false},
+        {"dy1 ≠ 0, dy2 = 0 goes to the solver", At(0, 0), At(1, 1), At(2, 1), false},
+        {"a general triangle", At(0, 0), At(10, 1), At(3, 8), false},
+        {"nearly collinear passes", At(0, 0), At(1, 1), At(2, 2.000000001), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsDegenerate(c.i, c.j, c.k), c.degenerate) << c.name;
+}
+
+// Points that fit the identity exactly close with a misclosure of exactly 0,
+// so the first triple in enumeration order that is not rejected is chosen.
+TEST(FindBestTriple, ChoosesTheEarliestOfEqualTriplesInEnumerationOrder) {
+    const struct {
+        const char* name;
+        std::vector<CommonPoint> points;
+        long long ordinal;
+        int first, second, third;
+    } cases[] = {
+        {"three points", {At(0, 0), At(1, 0), At(1, 1)}, 1, 1, 2, 3},
+        {"(1,2,3) collinear: next is (1,2,4)", {At(0, 0), At(1, 1), At(2, 2), At(0, 5), At(9, 1)}, 2, 1, 2, 4},
+        {"1 and 2 coincide: next is (1,3,4)", {At(0, 0), At(0, 0), At(2, 1), At(0, 5), At(9, 1)}, 4, 1, 3, 4},
+        {"rejected up to (1,3,5)", {At(0, 0), At(0, 0), At(1, 1), At(2, 2), At(5, 0)}, 5, 1, 3, 5},
+    };
+    for (const auto& c : cases) {
+        for (auto search : {FindBestTriple, FindBestTripleLiteral}) {
+            const TripleChoice best = search(Table(c.points), {});
+            EXPECT_EQ(best.BestTriple, c.ordinal) << c.name;
+            EXPECT_EQ(best.First, c.first) << c.name;
+            EXPECT_EQ(best.Second, c.second) << c.name;
+            EXPECT_EQ(best.Third, c.third) << c.name;
+            EXPECT_EQ(best.BestMisclosure, 0.0) << c.name;
+        }
+    }
+}
+
+TEST(FindBestTriple, ChoosesNothingBelowThreePointsOrWhenAllAreRejected) {
+    const std::vector<std::vector<CommonPoint>> sets = {
+        {}, {At(0, 0), At(1, 1)}, {At(0, 0), At(1, 1), At(2, 2), At(3, 3)}};
+    for (const auto& points : sets) {
+        const TripleChoice best = FindBestTriple(Table(points));
+        EXPECT_EQ(best.BestTriple, 0) << points.size();
+        EXPECT_EQ(best.First, 0) << points.size();
+    }
+}
+
+TEST(FindBestTriple, NeverChoosesAMisclosureOf99999OrMore) {
+    std::vector<CommonPoint> points = {At(0, 0), At(1, 0), At(1, 1), At(0, 1)};
+    for (auto& p : points)
+        p.x2 += p.x1 * 1e6; // a stretch along X alone: no similarity comes close
+
+    const TripleChoice best = FindBestTriple(Table(points));
+    EXPECT_EQ(best.BestTriple, 0);
+}
+
+TEST(FindBestTriple, ReportsEveryOrdinalAndEndsOnTheLast) {
+    std::vector<long long> seen;
+    long long started = -1;
+    SearchProgress progress{[&](long long count) { started = count; },
+                            [&](long long ordinal) { seen.push_back(ordinal); }};
+    FindBestTriple(Table({At(0, 0), At(1, 0), At(1, 1), At(0, 2), At(5, 5)}), progress);
+    EXPECT_EQ(started, 10);
+    ASSERT_FALSE(seen.empty());
+    for (std::size_t i = 0; i < 10; ++i)
+        EXPECT_EQ(seen[i], static_cast<long long>(i + 1));
+    EXPECT_EQ(seen.back(), 10);
+}
+
+TEST(FindBestTriple, ReportsAtLeastEveryThousandthOfALongSearch) {
+    std::vector<CommonPoint> points;
+    for (int i = 0; i < 60; ++i)
+        points.push_back(At(i, (i * 7) % 13));
+    const long long count = CountTriples(60);
+    std::vector<long long> seen;
+    FindBestTriple(Table(points), {nullptr, [&](long long t) { seen.push_back(t); }});
+    ASSERT_GE(seen.size(), 1000u);
+    EXPECT_EQ(seen.back(), count);
+    for (std::size_t i = 1; i < seen.size(); ++i)
+        EXPECT_LE(seen[i] - seen[i - 1], count / 1000 + 1);
+}
+
+// ---- The program's search against the literal reference --------------------
+
+using Generator = CommonPoint (*)(std::mt19937_64&, int index);
+
+CommonPoint Survey(std::mt19937_64& r, int) {
+    std::uniform_real_distribution<double> plan(0, 5000), h(0, 300);
+    std::normal_distribution<double> noise(0, 0.003);
+    CommonPoint p;
+    p.x1 = 2860000 + plan(r), p.y1 = 592000 + plan(r), p.z1 = h(r);
+    p.x2 = p.x1 + 12.3 + 4e-6 * p.x1 + 2e-6 * p.y1 + noise(r);
+    p.y2 = p.y1 - 45.6 + 4e-6 * p.y1 - 2e-6 * p.x1 + noise(r);
+    p.z2 = p.z1 + 7.8 + noise(r);
+    return p;
+}
+
+// Small integers: coincident points, collinear triples, zero pivots that force
+// row exchanges, and many exactly equal misclosures.
+CommonPoint SmallGrid(std::mt19937_64& r, int) {
+    std::uniform_int_distribution<int> v(0, 3);
+    CommonPoint p;
+    p.x1 = v(r), p.y1 = v(r), p.z1 = v(r);
+    p.x2 = p.x1 + v(r) % 2, p.y2 = p.y1 + v(r) % 2, p.z2 = p.z1 + v(r) % 2;
+    return p;
+}
+
+// Equal x1 or z1 for many points: zero entries on the diagonal.
+CommonPoint SharedColumns(std::mt19937_64& r, int index) {
+    std::uniform_real_distribution<double> u(-100, 100);
+    CommonPoint p;
+    p.x1 = index % 3 == 0 ? 5.0 : u(r);
+    p.y1 = u(r);
+    p.z1 = index % 2 == 0 ? 0.0 : u(r);
+    p.x2 = p.x1 + 1, p.y2 = p.y1 + u(r) * 1e-3, p.z2 = p.z1;
+    return p;
+}
+
+// Points near one line, and exactly on it.
+CommonPoint NearlyCollinear(std::mt19937_64& r, int index) {
+    std::uniform_real_distribution<double> t(0, 1000);
+    const double s = t(r);
+    CommonPoint p;
+    p.x1 = s, p.y1 = 2 * s + (index % 4 == 0 ? 1e-9 * s : 0.0), p.z1 = index;
+    p.x2 = p.x1 + 0.5, p.y2 = p.y1 - 0.25, p.z2 = p.z1 + t(r) * 1e-4;
+    return p;
+}
+
+// Exact fit of the identity: every good triple ties at 0.
+CommonPoint ExactFit(std::mt19937_64& r, int) {
+    std::uniform_int_distribution<int> v(-50, 50);
+    return At(v(r), v(r), v(r));
+}
+
+// Coordinates beyond what the elimination can hold: overflows and NaNs.
+CommonPoint Extreme(std::mt19937_64& r, int index) {
+    CommonPoint p = Survey(r, index);
+    if (index % 3 == 0)
+        p.x2 = index % 2 ? 1.7e308 : -1.7e308, p.x1 = -p.x2;
+    if (index % 5 == 0)
+        p.y1 *= 1e302, p.z1 = 1e-300;
+    return p;
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(FindBestTriple, GivesTheLiteralSearchsChoiceBitForBit) {
+    const struct {
+        const char* name;
+        Generator make;
+        int points;
+    } sets[] = {
+        {"survey", Survey, 25},           {"small grid", SmallGrid, 14},
+        {"shared columns", SharedColumns, 18}, {"nearly collinear", NearlyCollinear, 16},
+        {"exact fit", ExactFit, 12},       {"extreme values", Extreme, 15},
+    };
+    for (const auto& set : sets) {
+        for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+            std::mt19937_64 random(seed);
+            CommonPointTable table;
+            for (int i = 0; i < set.points; ++i)
+                table.Add(set.make(random, i));
+            const TripleChoice fast = FindBestTriple(table);
+            const TripleChoice literal = FindBestTripleLiteral(table);
+            ASSERT_EQ(fast.BestTriple, literal.BestTriple) << set.name << " seed " << seed;
+            ASSERT_EQ(fast.First, literal.First) << set.name << " seed " << seed;
+            ASSERT_EQ(fast.Second, literal.Second) << set.name << " seed " << seed;
+            ASSERT_EQ(fast.Third, literal.Third) << set.name << " seed " << seed;
+            ASSERT_TRUE(SameBits(std::fabs(fast.BestMisclosure),
+                                 std::fabs(literal.BestMisclosure)))
+                << set.name << " seed " << seed;
+        }
+    }
+}
+
+} // namespace
+} // namespace kovarim

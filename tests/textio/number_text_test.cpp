@@ -1,1 +1,135 @@
+#include "textio/number_text.h"
+
+#include <cmath>
+#include <random>
+
 #include <gtest/gtest.h>
+
+namespace kovarim {
+namespace {
+
+struct ParseCase {
+    const char* text;
+    NumberParse status;
+    double value;
+};
+
+TEST(ParseFieldNumber, AcceptsOnlyWholeDecimalNumbers) {
+    const ParseCase cases[] = {
+        {"1", NumberParse::Ok, 1.0},
+        {"-2.5", NumberParse::Ok, -2.5},
+        {"+3", NumberParse::Ok, 3.0},
+        {".5", NumberParse::Ok, 0.5},
+        {"5.", NumberParse::Ok, 5.0},
+        {"1e3", NumberParse::Ok, 1000.0},
+        {"2860321.780", NumberParse::Ok, 2860321.78},
+        {"1E-2", NumberParse::Ok, 0.01},
+        {"007", NumberParse::Ok, 7.0},
+        {"1e-400", NumberParse::Ok, 0.0}, // below the smallest double: rounds to 0
+        {"1e999", NumberParse::OutOfRange, 0.0},
+        {"", NumberParse::NotANumber, 0.0},
+        {"abc", NumberParse::NotANumber, 0.0},
+        {"1.2.3", NumberParse::NotANumber, 0.0},
+        {"1e", NumberParse::NotANumber, 0.0},
+        {"e5", NumberParse::NotANumber, 0.0},
+        {".", NumberParse::NotANumber, 0.0},
+        {"-", NumberParse::NotANumber, 0.0},
+        {"1D2", NumberParse::NotANumber, 0.0}, // D exponents belong to the input boxes only
+        {"0x10", NumberParse::NotANumber, 0.0},
+        {"inf", NumberParse::NotANumber, 0.0},
+        {"nan", NumberParse::NotANumber, 0.0},
+        {"12m", NumberParse::NotANumber, 0.0},
+        {"1 2", NumberParse::NotANumber, 0.0},
+    };
+    for (const auto& c : cases) {
+        const ParsedNumber parsed = ParseFieldNumber(c.text);
+        EXPECT_EQ(parsed.status, c.status) << c.text;
+        if (c.status == NumberParse::Ok) {
+            EXPECT_EQ(parsed.value, c.value) << c.text;
+        }
+    }
+}
+
+TEST(ParseLeadingNumber, ReadsTheNumberAtTheStartAndIgnoresBlanks) {
+    const ParseCase cases[] = {
+        {"2860321.78", NumberParse::Ok, 2860321.78},
+        {" 2860 321.78 ", NumberParse::Ok, 2860321.78},
+        {"\t12\n3", NumberParse::Ok, 123.0},
+        {"592341.79m", NumberParse::Ok, 592341.79},
+        {"2,860,321.78", NumberParse::Ok, 2.0}, // a comma ends the number
+        {"1D3", NumberParse::Ok, 1000.0},
+        {"1d-1", NumberParse::Ok, 0.1},
+        {"-.5x", NumberParse::Ok, -0.5},
+        {"1.2.3", NumberParse::Ok, 1.2},
+        {"1e", NumberParse::Ok, 1.0},
+        {"1e+", NumberParse::Ok, 1.0},
+        {"+7", NumberParse::Ok, 7.0},
+        {"", NumberParse::Ok, 0.0},
+        {"abc", NumberParse::Ok, 0.0},
+        {"m5", NumberParse::Ok, 0.0},
+        {"1e400", NumberParse::OutOfRange, 0.0},
+    };
+    for (const auto& c : cases) {
+        const ParsedNumber parsed = ParseLeadingNumber(c.text);
+        EXPECT_EQ(parsed.status, c.status) << c.text;
+        EXPECT_EQ(parsed.value, c.value) << c.text;
+    }
+}
+
+TEST(FormatNumber, WritesAtMostFifteenSignificantDigitsWithoutTrailingZeros) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {0.0, "0"},
+        {-0.0, "0"},
+        {3.0, "3"},
+        {12.5, "12.5"},
+        {0.5, "0.5"},
+        {-0.25, "-0.25"},
+        {100.0, "100"},
+        {2860321.78, "2860321.78"},
+        {300.457, "300.457"},
+        {0.1 + 0.2, "0.3"},
+        {1.0 / 3.0, "0.333333333333333"},
+        {123456789012345.0, "123456789012345"},
+        {999999999999999.4, "999999999999999"},
+        {999999999999999.9, "1E+15"}, // rounds up to 16 digits
+        {1e15, "1E+15"},
+        {1234567890123456.0, "1.23456789012346E+15"},
+        {-1e100, "-1E+100"},
+        {0.0001, "0.0001"},
+        {0.00012, "0.00012"},
+        {0.00001, "1E-05"},
+        {4.5e-6, "4.5E-06"},
+        {-1.5e-300, "-1.5E-300"},
+        {5e-324, "4.94065645841247E-324"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatNumber(c.value), c.text) << c.value;
+}
+
+TEST(PrintedNumber, PutsTheSignOrASpaceBeforeAndASpaceAfter) {
+    EXPECT_EQ(PrintedNumber(12.5), " 12.5 ");
+    EXPECT_EQ(PrintedNumber(-3.0), "-3 ");
+    EXPECT_EQ(PrintedNumber(0.0), " 0 ");
+    EXPECT_EQ(PrintedNumber(-0.0), " 0 ");
+    EXPECT_EQ(PrintedNumber(-4.5e-6), "-4.5E-06 ");
+}
+
+// A number that 15 significant digits hold comes back to the same double.
+TEST(FormatNumber, ReadsBackToTheSameValue) {
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<long long> mantissa(-999999999999999LL, 999999999999999LL);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    for (int i = 0; i < 20000; ++i) {
+        const double value = std::stod(std::to_string(mantissa(random)) + "e" +
+                                       std::to_string(exponent(random)));
+        const ParsedNumber back = ParseFieldNumber(FormatNumber(value));
+        ASSERT_EQ(back.status, NumberParse::Ok) << FormatNumber(value);
+        ASSERT_EQ(back.value, value) << FormatNumber(value);
+    }
+}
+
+} // namespace
+} // namespace kovarim
