@@ -127,6 +127,85 @@ bool ScoreFromDifferences(const DifferenceRows& j, const DifferenceRows& k, doub
     return true;
 }
 
+// Pivot steps 4 to 6 involve rows 7–9 (point k) only as rows to eliminate,
+// as long as each pivot, or the row exchanged for it, comes from rows 4–6.
+// Then the three pivot rows depend on the pair (i, j) alone and are reduced
+// once for all k. False when some step would need a row of point k.
+struct PairPivots {
+    double row[3][5];
+};
+
+bool ReducePair(const DifferenceRows& j, PairPivots& pivots) {
+    auto& M = pivots.row;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c)
+            M[r][c] = j.row[r][c];
+    for (int s = 0; s < 3; ++s) {
+        if (M[s][s] == 0.0) {
+            int r = s + 1;
+            while (r < 3 && M[r][s] == 0.0)
+                ++r;
+            if (r == 3)
+                return false;
+            for (int c = 0; c < 5; ++c)
+                std::swap(M[s][c], M[r][c]);
+        }
+        const double p = M[s][s];
+        for (int c = s; c < 5; ++c)
+            M[s][c] = M[s][c] / p;
+        for (int r = s + 1; r < 3; ++r) {
+            const double t = M[r][s];
+            for (int c = s; c < 5; ++c)
+                M[r][c] = M[r][c] - t * M[s][c];
+        }
+    }
+    return true;
+}
+
+// The rest of the elimination for one k: rows 7–9 through the pair's three
+// pivots, then pivot step 7 and the left-over steps. Entries that the
+// elimination sets to zero and never reads again are not computed.
+bool ScoreWithPair(const PairPivots& pivots, const DifferenceRows& k, double& misclosure) {
+    const auto& P = pivots.row;
+    double R[3][5];
+    for (int r = 0; r < 3; ++r) {
+        double a5 = k.row[r][1], a6 = k.row[r][2], a7 = k.row[r][3], b = k.row[r][4];
+        double t = k.row[r][0];
+        a5 = a5 - t * P[0][1];
+        a6 = a6 - t * P[0][2];
+        a7 = a7 - t * P[0][3];
+        b = b - t * P[0][4];
+        t = a5;
+        a6 = a6 - t * P[1][2];
+        a7 = a7 - t * P[1][3];
+        b = b - t * P[1][4];
+        t = a6;
+        a7 = a7 - t * P[2][3];
+        b = b - t * P[2][4];
+        R[r][3] = a7;
+        R[r][4] = b;
+    }
+    if (R[0][3] == 0.0) {
+        const int r = R[1][3] != 0.0 ? 1 : R[2][3] != 0.0 ? 2 : 0;
+        std::swap(R[0][3], R[r][3]);
+        std::swap(R[0][4], R[r][4]);
+    }
+    const double p = R[0][3];
+    if (p == 0.0)
+        return false;
+    const double unit = p / p; // exactly 1 unless p is not finite
+    const double b7 = R[0][4] / p;
+    for (int r = 1; r < 3; ++r) {
+        const double t = R[r][3];
+        R[r][3] = R[r][3] - t * unit;
+        R[r][4] = R[r][4] - t * b7;
+        if (R[r][3] != 0.0)
+            R[r][4] = R[r][4] / R[r][3];
+    }
+    misclosure = std::fabs(R[1][4]) + std::fabs(R[2][4]);
+    return true;
+}
+
 } // namespace
 
 long long CountTriples(int pointCount) {
@@ -210,14 +289,17 @@ TripleChoice FindBestTriple(const CommonPointTable& table, const SearchProgress&
                 rows[m] = Differences(pi, table.Point(m));
         for (int j = i + 1; j <= n - 1; ++j) {
             const CommonPoint& pj = table.Point(j);
+            PairPivots pivots;
+            const bool pairReduced = shortcut && ReducePair(rows[j], pivots);
             for (int k = j + 1; k <= n; ++k) {
                 ticker.Tick(++t);
                 if (IsDegenerate(pi, pj, table.Point(k)))
                     continue;
                 double misclosure = 0.0;
-                const bool solved = shortcut
-                                        ? ScoreFromDifferences(rows[j], rows[k], misclosure)
-                                        : ScoreLiterally(table, i, j, k, system, misclosure);
+                const bool solved =
+                    pairReduced ? ScoreWithPair(pivots, rows[k], misclosure)
+                    : shortcut  ? ScoreFromDifferences(rows[j], rows[k], misclosure)
+                                : ScoreLiterally(table, i, j, k, system, misclosure);
                 if (solved)
                     Consider(misclosure, t, i, j, k, best);
             }
