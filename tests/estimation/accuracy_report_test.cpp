@@ -1,1 +1,154 @@
+#include "estimation/accuracy_report.h"
+
+#include <filesystem>
+
 #include <gtest/gtest.h>
+
+#include "test_files.h"
+#include "textio/error.h"
+
+namespace kovarim {
+namespace {
+
+// Four points: a 13-character name (its labels reach past column 29), a
+// numeric name, a GBK name (点三) and one point off by a few millimetres.
+// The first three shift by (10, 20, 30) exactly, so every misclosure is 0 and
+// the first triple is chosen.
+const std::string kPoints = "LONGNAME12345,0,0,0,10,20,30\r\n"
+                            "12,100,0,0,110,20,30\r\n"
+                            "\xB5\xE3\xC8\xFD,0,100,0,10,120,30\r\n"
+                            "P4,100,100,10,109.99877,120.0042,40\r\n";
+
+// Checked column by column: labels from column 16, A(m,7) with its sign
+// position in column 30, the two spaces in 34–35, the parameter's sign in 36;
+// residuals at 20, 35 and 50, a "-" standing in the column itself. Row 5 is
+// RotX, pivoted by 点三-3 after a row exchange.
+const std::string kExpectedReport =
+    "\xD7\xDC\xB9\xB2\xD3\xD0 4 \xB8\xF6\xB9\xAB\xB9\xB2\xB5\xE3\xD7\xCA\xC1\xCF,"
+    "\xD2\xD4\xD7\xEE\xD3\xC5\xB5\xC4\xC8\xFD\xB8\xF6\xB9\xAB\xB9\xB2\xB5\xE3("
+    "LONGNAME12345--12--\xB5\xE3\xC8\xFD)\xBC\xC6\xCB\xE3\xC6\xDF\xB2\xCE\xCA\xFD\r\n"
+    "\xB7\xBD\xB3\xCC\xD7\xE9\xD0\xF2\xBA\xC5  \xB5\xE3\xBA\xC5-\xD7\xE9\xD0\xF2\xBA\xC5"
+    "   \xC6\xDF\xB2\xCE\xCA\xFD\r\n"
+    " 1             LONGNAME12345-1\r\n"
+    "                              0     10 \r\n"
+    " 2             LONGNAME12345-2\r\n"
+    "                              0     20 \r\n"
+    " 3             LONGNAME12345-3\r\n"
+    "                              0     30 \r\n"
+    " 4             12-1           0     0 \r\n"
+    " 5             \xB5\xE3\xC8\xFD-3         0     0 \r\n"
+    " 6             12-3           0     0 \r\n"
+    " 7             \xB5\xE3\xC8\xFD-1         1     0 \r\n"
+    "==========================================================\r\n"
+    "======================\xB2\xD0\xB2\xEE\xB7\xD6\xCE\xF6"
+    "DXDYDZ======================\r\n"
+    "\xB5\xE3\xBA\xC5               X\xB2\xD0\xB2\xEE       Y\xB2\xD0\xB2\xEE"
+    "       Z\xB2\xD0\xB2\xEE\r\n"
+    "LONGNAME12345       0              0              0 \r\n"
+    " 12                 0              0              0 \r\n"
+    "\xB5\xE3\xC8\xFD                0              0              0 \r\n"
+    "P4                  0.00123       -0.0042         0 \r\n";
+
+// Records what the estimation asked of the window, in order.
+struct Recorder {
+    std::vector<std::string> calls;
+    Params stored{};
+    EstimationHooks Hooks() {
+        EstimationHooks hooks;
+        hooks.searchDone = [this] { calls.push_back("searchDone"); };
+        hooks.noTriple = [this] { calls.push_back("noTriple"); };
+        hooks.store = [this](const Params& p) {
+            calls.push_back("store");
+            stored = p;
+        };
+        return hooks;
+    }
+};
+
+TEST(AccuracyReport, IsWrittenByteForByte) {
+    testing::TempDir dir;
+    const std::string input = dir.Write("gps.txt", kPoints);
+    Recorder recorder;
+    ASSERT_TRUE(Estimate(input, recorder.Hooks()));
+    EXPECT_EQ(testing::ReadBytes(dir.Path("gps七参数精度评估.txt")), kExpectedReport);
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"searchDone", "store"}));
+    EXPECT_EQ(recorder.stored, (Params{0, 10, 20, 30, 0, 0, 0, 0}));
+}
+
+TEST(AccuracyReport, ReplacesAnEarlierReportWithoutAsking) {
+    testing::TempDir dir;
+    const std::string input = dir.Write("gps.txt", kPoints);
+    dir.Write("gps七参数精度评估.txt", std::string(5000, 'x'));
+    Recorder recorder;
+    ASSERT_TRUE(Estimate(input, recorder.Hooks()));
+    EXPECT_EQ(testing::ReadBytes(dir.Path("gps七参数精度评估.txt")), kExpectedReport);
+}
+
+TEST(AccuracyReport, WithoutAUsableTripleSaysSoOnceAndLeavesAnEmptyReport) {
+    const std::string inputs[] = {
+        "",
+        "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\n",
+        "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\nC,2,2,5,3,3,3\r\n", // collinear in plan
+    };
+    for (const std::string& content : inputs) {
+        testing::TempDir dir;
+        const std::string input = dir.Write("gps.txt", content);
+        dir.Write("gps七参数精度评估.txt", "old report");
+        Recorder recorder;
+        EXPECT_FALSE(Estimate(input, recorder.Hooks()));
+        EXPECT_EQ(recorder.calls, (std::vector<std::string>{"searchDone", "noTriple"}));
+        EXPECT_EQ(testing::ReadBytes(dir.Path("gps七参数精度评估.txt")), "");
+    }
+}
+
+TEST(AccuracyReport, MalformedInputTouchesNothing) {
+    testing::TempDir dir;
+    const std::string input = dir.Write("gps.txt", kPoints + "P5,1,2\r\n");
+    dir.Write("gps七参数精度评估.txt", "old report");
+    Recorder recorder;
+    EXPECT_THROW(Estimate(input, recorder.Hooks()), Error);
+    EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_EQ(testing::ReadBytes(dir.Path("gps七参数精度评估.txt")), "old report");
+}
+
+TEST(AccuracyReport, WritesOneResidualRowPerRecordInFileOrder) {
+    testing::TempDir dir;
+    std::string content;
+    for (int i = 1; i <= 30; ++i)
+        content += "Q" + std::to_string(i) + "," + std::to_string(i * 37 % 101) + "," +
+                   std::to_string(i * i % 89) + ",5,1,2,3\r\n";
+    Recorder recorder;
+    ASSERT_TRUE(Estimate(dir.Write("gps.txt", content), recorder.Hooks()));
+    const std::string report = testing::ReadBytes(dir.Path("gps七参数精度评估.txt"));
+    std::size_t last = 0;
+    for (int i = 1; i <= 30; ++i) {
+        const std::size_t at = report.find("\r\nQ" + std::to_string(i) + " ");
+        ASSERT_NE(at, std::string::npos) << i;
+        EXPECT_GT(at, last) << i;
+        last = at;
+    }
+}
+
+TEST(AccuracyReport, CannotBeWrittenIntoAMissingFolder) {
+    testing::TempDir dir;
+    CommonPointTable table;
+    EXPECT_THROW(WriteAccuracyReport(dir.Path("no/such/gps.txt"), table, {}, {}), Error);
+}
+
+TEST(ReportPathFor, DropsFourCharactersAndAppendsTheReportName) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"D:\\survey\\gps.txt", "D:\\survey\\gps七参数精度评估.txt"},
+        {"/data/gps.dat1", "/data/gps.七参数精度评估.txt"},
+        {"/数据/控制点.txt", "/数据/控制点七参数精度评估.txt"},
+        {"/数据/控制点一二", "/数据/控七参数精度评估.txt"},
+        {"a.b", "七参数精度评估.txt"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReportPathFor(c.in), c.out) << c.in;
+}
+
+} // namespace
+} // namespace kovarim
