@@ -72,7 +72,7 @@ class RecordReader {
 
   private:
     bool NextField(Field& field, bool recordStart) {
-        if (recordStart && heldBlanks_ == 0) {
+        if (recordStart && heldBlanks_ == 0 && !pending_) {
             // Count blank lines until something else comes, or the end.
             while (!reader_.AtEnd()) {
                 Field next = reader_.Next();
