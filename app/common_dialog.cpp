@@ -38,7 +38,10 @@ QString CommonDialog::QtFilter(const QString& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        entries << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        const QString inParentheses = QLatin1Char('(') + patterns + QLatin1Char(')');
+        // "明码文件(*.txt)" already names its pattern the way Qt reads it.
+        entries << (parts[i].endsWith(inParentheses) ? parts[i]
+                                                     : parts[i] + QLatin1Char(' ') + inParentheses);
     }
     return entries.join(QStringLiteral(";;"));
 }

@@ -110,9 +110,12 @@ Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 }
 
-template <class Command> void Form1::Guarded(Command command) {
+// Runs a command; a failure it does not handle itself is shown, and false
+// comes back.
+template <class Command> bool Form1::Guarded(Command command) {
     try {
         command();
+        return true;
     } catch (const Error& e) {
         boxes_.Ok(QString::fromUtf8(e.what()), kAppTitle);
     } catch (const std::bad_alloc&) {
@@ -120,6 +123,7 @@ template <class Command> void Form1::Guarded(Command command) {
     } catch (const std::exception& e) {
         boxes_.Ok(QStringLiteral("命令已中止：") + QString::fromLocal8Bit(e.what()), kAppTitle);
     }
+    return false;
 }
 
 void Form1::SetProgressRange(long long tripleCount) {
@@ -148,7 +152,7 @@ void Form1::Command1_Click() {
     if (chosen.isEmpty())
         return;
 
-    Guarded([&] {
+    const bool completed = Guarded([&] {
         EstimationHooks hooks;
         hooks.progress.started = [this](long long count) { SetProgressRange(count); };
         hooks.progress.advanced = [this](long long ordinal) { SetProgressValue(ordinal); };
@@ -163,6 +167,8 @@ void Form1::Command1_Click() {
         };
         Estimate(LocalName(chosen), hooks);
     });
+    if (!completed)
+        ProgressBar1->setVisible(false); // a failed estimation is not in progress
 }
 
 void Form1::Command2_Click() {

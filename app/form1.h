@@ -54,7 +54,7 @@ class Form1 : public QWidget {
     void Command3_Click();
 
   private:
-    template <class Command> void Guarded(Command command);
+    template <class Command> bool Guarded(Command command);
     void SetProgressRange(long long tripleCount);
     void SetProgressValue(long long ordinal);
 

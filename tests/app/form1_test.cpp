@@ -199,6 +199,7 @@ class Form1Test : public QObject {
         QVERIFY(boxes_.shown[0].text.contains("第 2 行"));
         QVERIFY(boxes_.shown[0].text.contains("z1"));
         QVERIFY(!form_->Command2->isEnabled());
+        QVERIFY(form_->ProgressBar1->isHidden());
         QVERIFY(!QFile::exists(Path("bad七参数精度评估.txt")));
     }
 
@@ -244,7 +245,7 @@ class Form1Test : public QObject {
         form_->Command2->click();
         QCOMPARE(dialogs_.calls.size(), size_t(2));
         QCOMPARE(dialogs_.calls[1].kind, QString("save"));
-        QCOMPARE(dialogs_.calls[1].filter, QString("明码文件(*.txt) (*.txt)"));
+        QCOMPARE(dialogs_.calls[1].filter, QString("明码文件(*.txt)"));
         QCOMPARE(dialogs_.calls[1].proposed, Path("ptsto"));
         QCOMPARE(ReadAll(Path("ptsto")), QByteArray("\"P1\",1,2,3,11,22,33\r\n"));
         QVERIFY(boxes_.shown.empty());
