@@ -132,6 +132,9 @@ void Form1::SetProgressRange(long long tripleCount) {
     const long long max = tripleCount + 1;
     progressScale_ = max / INT_MAX + 1;
     ProgressBar1->setMaximum(static_cast<int>(max / progressScale_));
+    // The file dialog has just closed over the window; paint it whole once,
+    // since the search will not return to the event loop until it is done.
+    repaint();
 }
 
 void Form1::SetProgressValue(long long ordinal) {
