@@ -1,7 +1,5 @@
 #include "estimation/common_points.h"
 
-#include <limits>
-
 #include "textio/error.h"
 
 namespace kovarim {
@@ -26,6 +24,11 @@ double Coordinate(const FieldReader& reader, const Field& field, int index) {
 
 CommonPointTable ReadCommonPointFile(const std::string& path) {
     FieldReader reader(path);
+    return ReadCommonPoints(reader);
+}
+
+CommonPointTable ReadCommonPoints(FieldReader& reader) {
+    const std::string& path = reader.path();
     CommonPointTable table;
     while (!reader.AtEnd()) {
         // Fields up to the end of this line; only the first seven are kept.
@@ -55,8 +58,9 @@ CommonPointTable ReadCommonPointFile(const std::string& path) {
         point.x2 = Coordinate(reader, fields[4], 4);
         point.y2 = Coordinate(reader, fields[5], 5);
         point.z2 = Coordinate(reader, fields[6], 6);
-        if (table.PointCount() == std::numeric_limits<int>::max())
-            throw Error(path, line, 0, "公共点太多");
+        if (table.PointCount() == kMaxCommonPoints)
+            throw Error(path, line, 0,
+                        "公共点太多：最多 " + std::to_string(kMaxCommonPoints) + " 个");
         table.Add(std::move(point));
     }
     return table;

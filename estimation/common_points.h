@@ -30,10 +30,15 @@ class CommonPointTable {
     std::vector<CommonPoint> points_;
 };
 
+// The most common points a file may hold. Beyond it the search would run for
+// days; the file is refused at once instead of read whole.
+inline constexpr int kMaxCommonPoints = 32767;
+
 // Reads a common-point file: one point a line, seven comma-separated fields
 // (name, x1, y1, z1, x2, y2, z2). Blank lines are skipped anywhere. Any other
 // line must hold exactly seven fields, and the six coordinates must be
 // numbers; otherwise Error names the file, the line and the field.
 CommonPointTable ReadCommonPointFile(const std::string& path);
+CommonPointTable ReadCommonPoints(FieldReader& reader);
 
 } // namespace kovarim

@@ -1,0 +1,39 @@
+// The common-point reader on any bytes: it either refuses the file with a
+// line, or gives no more points than the input has lines, each with finite
+// coordinates; and the search over what it read never fails.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "estimation/common_points.h"
+#include "estimation/triple_search.h"
+#include "fuzz_check.h"
+#include "textio/error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::FILE* stream = fmemopen(bytes.data(), bytes.size(), "rb");
+    std::size_t lineEnds = 0;
+    for (char c : bytes)
+        lineEnds += c == '\n' || c == '\r';
+    try {
+        kovarim::FieldReader reader(stream, "fuzz");
+        const kovarim::CommonPointTable table = kovarim::ReadCommonPoints(reader);
+        FUZZ_CHECK(static_cast<std::size_t>(table.PointCount()) <= lineEnds + 1);
+        for (const auto& p : table.points())
+            FUZZ_CHECK(std::isfinite(p.x1) && std::isfinite(p.y1) && std::isfinite(p.z1) &&
+                       std::isfinite(p.x2) && std::isfinite(p.y2) && std::isfinite(p.z2));
+        if (table.PointCount() <= 12) {
+            const auto fast = kovarim::FindBestTriple(table);
+            const auto literal = kovarim::FindBestTripleLiteral(table);
+            FUZZ_CHECK(fast.BestTriple == literal.BestTriple);
+            FUZZ_CHECK(fast.BestMisclosure == literal.BestMisclosure);
+        }
+    } catch (const kovarim::Error& e) {
+        FUZZ_CHECK(e.file() == "fuzz");
+        FUZZ_CHECK(e.line() >= 1);
+    }
+    return 0;
+}

@@ -1,0 +1,136 @@
+// What the user meets when the machine or the files misbehave: a clear
+// error, nothing already written lost, no crash.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "conversion/batch_conversion.h"
+#include "estimation/accuracy_report.h"
+#include "test_files.h"
+#include "textio/error.h"
+
+namespace kovarim {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kPoints = "A,0,0,0,10,20,30\r\nB,100,0,0,110,20,30\r\nC,0,100,0,10,120,30\r\n";
+
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+// Where the report or the output cannot go. As root, permission bits do not
+// stop a write, so the kernel's own read-only files stand in.
+struct Unwritable {
+    const char* name;
+    std::string target;
+};
+
+std::vector<Unwritable> UnwritableTargets() {
+    return {{"full disk", "/dev/full"},
+            {"read-only file", "/proc/version"},
+            {"read-only folder", "/sys/kernel/kovarim-out"}};
+}
+
+TEST(Faults, ReportThatCannotBeWrittenIsReportedAndParametersStayConsistent) {
+    for (const auto& target : UnwritableTargets()) {
+        testing::TempDir dir;
+        const std::string input = dir.Write("gps.txt", kPoints);
+        fs::create_symlink(target.target, dir.Path("gps七参数精度评估.txt"));
+        int stores = 0;
+        EstimationHooks hooks;
+        hooks.store = [&](const Params&) { ++stores; };
+        const std::string error = ErrorOf([&] { Estimate(input, hooks); });
+        EXPECT_NE(error.find("gps七参数精度评估.txt"), std::string::npos)
+            << target.name << ": " << error;
+        EXPECT_LE(stores, 1) << target.name;
+        EXPECT_EQ(testing::ReadBytes(input), kPoints) << target.name;
+    }
+}
+
+TEST(Faults, BatchOutputThatCannotBeWrittenIsReportedAndTheInputStays) {
+    for (const auto& target : UnwritableTargets()) {
+        testing::TempDir dir;
+        const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
+        const std::string error = ErrorOf(
+            [&] { ConvertFile(input, target.target, Params{}, [] { return true; }); });
+        EXPECT_NE(error.find(target.target), std::string::npos) << target.name << ": " << error;
+        EXPECT_EQ(testing::ReadBytes(input), "P1,1,2,3\r\n") << target.name;
+    }
+}
+
+TEST(Faults, ReadOnlyFolderRefusesTheReportForOrdinaryUsers) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes through permission bits";
+    testing::TempDir dir;
+    const std::string input = dir.Write("gps.txt", kPoints);
+    fs::permissions(dir.Path(""), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_NE(ErrorOf([&] { Estimate(input, {}); }).find("无法创建"), std::string::npos);
+}
+
+TEST(Faults, InputThatVanishedAfterTheDialogIsReported) {
+    testing::TempDir dir;
+    const std::string gone = dir.Path("gone.txt");
+    EXPECT_NE(ErrorOf([&] { Estimate(gone, {}); }).find("无法打开"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { ConvertFile(gone, dir.Path("goneto"), Params{}, [] { return true; }); })
+                  .find("无法打开"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.Path("gone七参数精度评估.txt")));
+}
+
+TEST(Faults, InputThatCannotBeReadIsReported) {
+    testing::TempDir dir;
+    // A folder where a file was expected: it opens, but reading fails.
+    fs::create_directory(dir.Path("folder.txt"));
+    EXPECT_NE(ErrorOf([&] { Estimate(dir.Path("folder.txt"), {}); }).find("folder.txt"),
+              std::string::npos);
+}
+
+TEST(Faults, PathsWithBlanksAndChineseCharactersWork) {
+    testing::TempDir dir;
+    fs::create_directory(dir.Path("测量 数据"));
+    const std::string input = dir.Write("测量 数据/控制 点.txt", kPoints);
+    ASSERT_TRUE(Estimate(input, {}));
+    EXPECT_TRUE(fs::exists(dir.Path("测量 数据/控制 点七参数精度评估.txt")));
+    const std::string batch = dir.Write("测量 数据/待转 点.txt", "P1,1,2,3\r\n");
+    const auto output = ProposedOutputName(batch);
+    ASSERT_TRUE(output);
+    ConvertFile(batch, *output, Params{}, [] { return true; });
+    EXPECT_EQ(testing::ReadBytes(dir.Path("测量 数据/待转 点to")), "\"P1\",1,2,3,1,2,3\r\n");
+}
+
+TEST(Faults, HundredMegabyteFilesAreRefusedQuickly) {
+    testing::TempDir dir;
+    const std::string valid = dir.Path("many.txt");
+    {
+        std::ofstream out(valid, std::ios::binary);
+        const std::string line = "P,2860321.780,592341.790,12.345,2860221.780,592441.790,20.345\r\n";
+        for (std::size_t written = 0; written < 100u << 20; written += line.size())
+            out << line;
+    }
+    EXPECT_NE(ErrorOf([&] { Estimate(valid, {}); }).find("公共点太多"), std::string::npos);
+
+    const std::string garbage = dir.Path("garbage.txt");
+    {
+        std::ofstream out(garbage, std::ios::binary);
+        const std::string block(1 << 20, 'x');
+        for (int i = 0; i < 100; ++i)
+            out << block;
+    }
+    EXPECT_NE(ErrorOf([&] { Estimate(garbage, {}); }).find("字段过长"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { ConvertFile(garbage, dir.Path("out"), Params{}, [] { return true; }); })
+                  .find("字段过长"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace kovarim
