@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -26,10 +27,11 @@ void Place(QWidget* w, int left, int top, int width, int height) {
 }
 
 QLineEdit* MakeTextBox(QWidget* parent, const char* text, int left, int top, int width,
-                       const char* accessibleName) {
+                       const char* accessibleName, const char* description) {
     auto* box = new QLineEdit(QString::fromUtf8(text), parent);
     box->setMaxLength(INT_MAX);
     box->setAccessibleName(QString::fromUtf8(accessibleName));
+    box->setAccessibleDescription(QString::fromUtf8(description));
     Place(box, left, top, width, 375);
     return box;
 }
@@ -42,8 +44,10 @@ QLabel* MakeLabel(QWidget* parent, const char* caption, int left, int top, int w
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* caption, int left, int top, int width,
-                        int height) {
+                        int height, const char* description) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setAccessibleName(QString::fromUtf8(caption));
+    button->setAccessibleDescription(QString::fromUtf8(description));
     button->setAutoDefault(false);
     button->setDefault(false);
     Place(button, left, top, width, height);
@@ -62,13 +66,14 @@ Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
     setFixedSize(Px(6480), Px(4020));
 
     // Created in the order of their tab positions.
-    Command1 = MakeButton(this, "计算公共点参数", 600, 2400, 3015, 735);
-    Text1 = MakeTextBox(this, "", 1200, 1680, 1422, "新坐标系 X");
-    Text2 = MakeTextBox(this, "", 3000, 1680, 1422, "新坐标系 Y");
-    Text3 = MakeTextBox(this, "2860321.78", 1200, 1080, 1422, "原坐标系 X");
-    Text4 = MakeTextBox(this, "592341.79", 3000, 1080, 1422, "原坐标系 Y");
-    Text6 = MakeTextBox(this, "0", 4800, 1080, 1066, "原坐标系 Z");
-    Text7 = MakeTextBox(this, "", 4800, 1680, 1066, "新坐标系 Z");
+    Command1 = MakeButton(this, "计算公共点参数", 600, 2400, 3015, 735,
+                          "选择公共点文件，计算七参数并写出精度评估报告");
+    Text1 = MakeTextBox(this, "", 1200, 1680, 1422, "新坐标系 X", "单点转换的结果");
+    Text2 = MakeTextBox(this, "", 3000, 1680, 1422, "新坐标系 Y", "单点转换的结果");
+    Text3 = MakeTextBox(this, "2860321.78", 1200, 1080, 1422, "原坐标系 X", "要转换的点");
+    Text4 = MakeTextBox(this, "592341.79", 3000, 1080, 1422, "原坐标系 Y", "要转换的点");
+    Text6 = MakeTextBox(this, "0", 4800, 1080, 1066, "原坐标系 Z", "要转换的点");
+    Text7 = MakeTextBox(this, "", 4800, 1680, 1066, "新坐标系 Z", "单点转换的结果");
     Label1 = MakeLabel(this, "原坐标系", 120, 1200, 855, 375);
     Label2 = MakeLabel(this, "新坐标系", 120, 1800, 735, 255);
     Label3 = MakeLabel(this, "X", 1320, 720, 855, 255);
@@ -76,10 +81,13 @@ Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
     Label5 = MakeLabel(this, "Z", 5160, 720, 735, 375);
     Label6 = MakeLabel(this, "公共点号,x1,y1,z1,x2,y2,z2至少三个点", 480, 3360, 3255, 375);
     Label7 = MakeLabel(this, "Kovarim", 1800, 240, 3375, 495);
-    Command2 = MakeButton(this, "批量转换", 4920, 2880, 1335, 495);
-    Command3 = MakeButton(this, "单点转换", 4920, 2160, 1335, 495);
+    Command2 = MakeButton(this, "批量转换", 4920, 2880, 1335, 495,
+                          "用七参数转换一个点文件（点号,x1,y1,z1）");
+    Command3 = MakeButton(this, "单点转换", 4920, 2160, 1335, 495,
+                          "用七参数把原坐标系的点转换到新坐标系");
     Label8 = MakeLabel(this, "点号,x1,y1,z1", 4920, 3480, 1575, 255);
     ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setAccessibleName(QStringLiteral("计算进度"));
     Place(ProgressBar1, 120, 3720, 6255, 255);
 
     // The title in a Song-style face; where SimSun is missing, a CJK serif and
@@ -105,9 +113,25 @@ Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
         setTabOrder(order[i], order[i + 1]);
     Command1->setFocus();
 
+    for (QPushButton* button : {Command1, Command2, Command3})
+        button->installEventFilter(this);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+}
+
+// Return or Enter on a focused button presses it, as Space does; no button is
+// a default button that Return would press from elsewhere.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button != nullptr && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            button->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // Runs a command; a failure it does not handle itself is shown, and false

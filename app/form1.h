@@ -53,6 +53,9 @@ class Form1 : public QWidget {
     void Command2_Click();
     void Command3_Click();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     template <class Command> bool Guarded(Command command);
     void SetProgressRange(long long tripleCount);

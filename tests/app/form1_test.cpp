@@ -156,6 +156,34 @@ class Form1Test : public QObject {
                                             form_->Command2, form_->Command3, form_->Command1}));
     }
 
+    void focused_button_is_pressed_with_space_or_return_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Space") << int(Qt::Key_Space);
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Enter") << int(Qt::Key_Enter);
+    }
+    void focused_button_is_pressed_with_space_or_return() {
+        QFETCH(int, key);
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QTest::keyClick(form_->Command1, Qt::Key(key));
+        QCOMPARE(dialogs_.calls.size(), size_t(1)); // the open dialog was asked for
+        // Return in a text box presses nothing.
+        QTest::keyClick(form_->Text3, Qt::Key_Return);
+        QCOMPARE(dialogs_.calls.size(), size_t(1));
+    }
+
+    void every_control_has_an_accessible_name() {
+        for (QWidget* w : form_->findChildren<QWidget*>()) {
+            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPushButton*>(w)) {
+                QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+                QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
+            }
+        }
+        QCOMPARE(form_->Text3->accessibleName(), QString("原坐标系 X"));
+        QCOMPARE(form_->Text7->accessibleName(), QString("新坐标系 Z"));
+    }
+
     void cancelled_estimation_leaves_everything_but_the_bar() {
         form_->Text3->setText("123");
         form_->Command1->click();
@@ -271,6 +299,19 @@ class Form1Test : public QObject {
         form_->Command2->click();
         QCOMPARE(dialogs_.calls.size(), size_t(1));
         QVERIFY(boxes_.shown.empty());
+    }
+
+    void files_that_vanished_after_the_dialog_are_reported() {
+        dialogs_.answers.push_back(Path("gone.txt"));
+        form_->Command1->click();
+        Estimate();
+        dialogs_.answers = {Path("gone.txt"), std::nullopt};
+        form_->Command2->click();
+        QCOMPARE(boxes_.shown.size(), size_t(2));
+        for (const auto& shown : boxes_.shown) {
+            QVERIFY(shown.text.contains("gone.txt"));
+            QVERIFY(shown.text.contains("无法打开"));
+        }
     }
 
     void batch_error_names_the_record() {

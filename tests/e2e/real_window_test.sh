@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The program in a real X window, driven as a user would drive it: estimate
+# from the example common points (typing the path into the file dialog),
+# convert the point in the boxes, convert the example batch file under the
+# proposed name; then compare the report, the converted file and the shown
+# point with what they must be.
+#
+#   real_window_test.sh <kovarim executable> <source folder>
+# Needs Xvfb, xdotool and xclip; exits 77 (skipped) without them.
+set -euo pipefail
+program=$(realpath "$1")
+source=$(realpath "$2")
+for tool in Xvfb xdotool xclip; do
+    command -v "$tool" >/dev/null || { echo "skipped: no $tool"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; exit 1; }
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+    local limit=$1; shift
+    for ((i = 0; i < limit * 10; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
+
+display=":$((200 + $$ % 500))"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+wait_for 10 xdotool getmouselocation || fail "Xvfb did not start"
+
+cp "$source/examples/common_points.txt" "$source/examples/batch_points.txt" "$work/"
+cd "$work"
+QT_QPA_PLATFORMTHEME= "$program" >"$work/kovarim.log" 2>&1 &
+pids+=($!)
+wait_for 15 xdotool search --name '^Kovarim1\.0$' || fail "the window did not open"
+window=$(xdotool search --name '^Kovarim1\.0$' | head -1)
+
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+# Types a path into the file dialog that the last click opened, and accepts it.
+choose() {
+    sleep 1.5
+    xdotool type --delay 15 "$1"
+    xdotool key Return
+}
+
+# 计算公共点参数 (Command1), centre at (140, 184).
+click 140 184
+choose "$work/common_points.txt"
+report="$work/common_points七参数精度评估.txt"
+wait_for 30 test -s "$report" || fail "no report"
+sleep 0.5
+cmp "$report" "$source/tests/e2e/expected/report.txt" || fail "report differs"
+
+# 单点转换 (Command3), then read Text1 through the clipboard.
+click 372 168
+sleep 0.5
+click 127 124
+xdotool key ctrl+a ctrl+c
+sleep 0.3
+shown=$(xclip -o -selection clipboard)
+[ "$shown" = "2860228.818" ] || fail "Text1 shows '$shown'"
+
+# 批量转换 (Command2): input typed, proposed output accepted.
+click 372 208
+choose "$work/batch_points.txt"
+sleep 1.5
+xdotool key Return
+wait_for 15 test -s "$work/batch_pointsto" || fail "no converted file"
+sleep 0.5
+cmp "$work/batch_pointsto" "$source/tests/e2e/expected/batch_pointsto.txt" ||
+    fail "converted file differs"
+
+kill -0 "${pids[1]}" || fail "the program ended"
+echo "real window: estimation, single point and batch conversion as expected"
