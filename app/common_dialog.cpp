@@ -6,15 +6,15 @@
 
 namespace kovarim::app {
 
-std::optional<QString> QtFileDialogs::Open(const QString& filter) {
-    QString name = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
-                                                filter);
+std::optional<QString> QtFileDialogs::Open(const QString &filter) {
+    QString name =
+        QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(), filter);
     if (name.isEmpty())
         return std::nullopt;
     return name;
 }
 
-std::optional<QString> QtFileDialogs::Save(const QString& filter, const QString& proposed) {
+std::optional<QString> QtFileDialogs::Save(const QString &filter, const QString &proposed) {
     QString name = QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), proposed,
                                                 filter, nullptr, QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty())
@@ -32,7 +32,7 @@ void CommonDialog::ShowSave() {
         FileName = *chosen;
 }
 
-QString CommonDialog::QtFilter(const QString& filter) {
+QString CommonDialog::QtFilter(const QString &filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {

@@ -14,16 +14,16 @@ class FileDialogBackend {
     virtual ~FileDialogBackend() = default;
     // The chosen file, or nothing when the user cancelled. `filter` is in
     // Qt's form ("Text files (*.txt)").
-    virtual std::optional<QString> Open(const QString& filter) = 0;
-    virtual std::optional<QString> Save(const QString& filter, const QString& proposed) = 0;
+    virtual std::optional<QString> Open(const QString &filter) = 0;
+    virtual std::optional<QString> Save(const QString &filter, const QString &proposed) = 0;
 };
 
 // Qt's own file dialogs, with no title, folder, default suffix or options of
 // ours; the save dialog asks nothing when the file exists (the caller does).
 class QtFileDialogs : public FileDialogBackend {
   public:
-    std::optional<QString> Open(const QString& filter) override;
-    std::optional<QString> Save(const QString& filter, const QString& proposed) override;
+    std::optional<QString> Open(const QString &filter) override;
+    std::optional<QString> Save(const QString &filter, const QString &proposed) override;
 };
 
 // A file-dialog component in the way the handlers use it: set FileName and
@@ -31,7 +31,7 @@ class QtFileDialogs : public FileDialogBackend {
 // FileName as it was.
 class CommonDialog {
   public:
-    explicit CommonDialog(FileDialogBackend& backend) : backend_(backend) {}
+    explicit CommonDialog(FileDialogBackend &backend) : backend_(backend) {}
 
     QString FileName;
     QString Filter; // "display|pattern", pairs separated by "|"
@@ -40,10 +40,10 @@ class CommonDialog {
     void ShowSave();
 
     // "Text files|*.txt" in Qt's form: "Text files (*.txt)".
-    static QString QtFilter(const QString& filter);
+    static QString QtFilter(const QString &filter);
 
   private:
-    FileDialogBackend& backend_;
+    FileDialogBackend &backend_;
 };
 
 } // namespace kovarim::app

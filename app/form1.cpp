@@ -22,13 +22,13 @@ namespace {
 // The layout is given in twips; 15 twips make a pixel at 96 dots per inch.
 int Px(int twips) { return (2 * twips + 15) / 30; }
 
-void Place(QWidget* w, int left, int top, int width, int height) {
+void Place(QWidget *w, int left, int top, int width, int height) {
     w->setGeometry(Px(left), Px(top), Px(width), Px(height));
 }
 
-QLineEdit* MakeTextBox(QWidget* parent, const char* text, int left, int top, int width,
-                       const char* accessibleName, const char* description) {
-    auto* box = new QLineEdit(QString::fromUtf8(text), parent);
+QLineEdit *MakeTextBox(QWidget *parent, const char *text, int left, int top, int width,
+                       const char *accessibleName, const char *description) {
+    auto *box = new QLineEdit(QString::fromUtf8(text), parent);
     box->setMaxLength(INT_MAX);
     box->setAccessibleName(QString::fromUtf8(accessibleName));
     box->setAccessibleDescription(QString::fromUtf8(description));
@@ -36,16 +36,16 @@ QLineEdit* MakeTextBox(QWidget* parent, const char* text, int left, int top, int
     return box;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* caption, int left, int top, int width, int height) {
-    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+QLabel *MakeLabel(QWidget *parent, const char *caption, int left, int top, int width, int height) {
+    auto *label = new QLabel(QString::fromUtf8(caption), parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Place(label, left, top, width, height);
     return label;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* caption, int left, int top, int width,
-                        int height, const char* description) {
-    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+QPushButton *MakeButton(QWidget *parent, const char *caption, int left, int top, int width,
+                        int height, const char *description) {
+    auto *button = new QPushButton(QString::fromUtf8(caption), parent);
     button->setAccessibleName(QString::fromUtf8(caption));
     button->setAccessibleDescription(QString::fromUtf8(description));
     button->setAutoDefault(false);
@@ -54,11 +54,11 @@ QPushButton* MakeButton(QWidget* parent, const char* caption, int left, int top,
     return button;
 }
 
-std::string LocalName(const QString& name) { return QFile::encodeName(name).toStdString(); }
+std::string LocalName(const QString &name) { return QFile::encodeName(name).toStdString(); }
 
 } // namespace
 
-Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
+Form1::Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent)
     : QWidget(parent), CommonDialog1(dialogs), CommonDialog2(dialogs), boxes_(boxes) {
     setObjectName(QStringLiteral("Form1"));
     // The client area: 6480 × 4020 twips, its top-left corner at (5400, 3915).
@@ -83,8 +83,8 @@ Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
     Label7 = MakeLabel(this, "Kovarim", 1800, 240, 3375, 495);
     Command2 = MakeButton(this, "批量转换", 4920, 2880, 1335, 495,
                           "用七参数转换一个点文件（点号,x1,y1,z1）");
-    Command3 = MakeButton(this, "单点转换", 4920, 2160, 1335, 495,
-                          "用七参数把原坐标系的点转换到新坐标系");
+    Command3 =
+        MakeButton(this, "单点转换", 4920, 2160, 1335, 495, "用七参数把原坐标系的点转换到新坐标系");
     Label8 = MakeLabel(this, "点号,x1,y1,z1", 4920, 3480, 1575, 255);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setAccessibleName(QStringLiteral("计算进度"));
@@ -108,12 +108,12 @@ Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
     Command2->setEnabled(false);
     Command3->setEnabled(false);
 
-    QWidget* order[] = {Command1, Text1, Text2, Text3, Text4, Text6, Text7, Command2, Command3};
+    QWidget *order[] = {Command1, Text1, Text2, Text3, Text4, Text6, Text7, Command2, Command3};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     Command1->setFocus();
 
-    for (QPushButton* button : {Command1, Command2, Command3})
+    for (QPushButton *button : {Command1, Command2, Command3})
         button->installEventFilter(this);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -122,10 +122,10 @@ Form1::Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent)
 
 // Return or Enter on a focused button presses it, as Space does; no button is
 // a default button that Return would press from elsewhere.
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool Form1::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        auto* button = qobject_cast<QPushButton*>(watched);
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        auto *button = qobject_cast<QPushButton *>(watched);
         if (button != nullptr && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
             button->click();
             return true;
@@ -140,11 +140,11 @@ template <class Command> bool Form1::Guarded(Command command) {
     try {
         command();
         return true;
-    } catch (const Error& e) {
+    } catch (const Error &e) {
         boxes_.Ok(QString::fromUtf8(e.what()), kAppTitle);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::bad_alloc &) {
         boxes_.Ok(QStringLiteral("内存不足，命令已中止"), kAppTitle);
-    } catch (const std::exception& e) {
+    } catch (const std::exception &e) {
         boxes_.Ok(QStringLiteral("命令已中止：") + QString::fromLocal8Bit(e.what()), kAppTitle);
     }
     return false;
@@ -187,7 +187,7 @@ void Form1::Command1_Click() {
         hooks.noTriple = [this] {
             boxes_.Ok(QStringLiteral("需要至少三个以上的公共点才能进行七参数计算"), kAppTitle);
         };
-        hooks.store = [this](const Params& estimated) {
+        hooks.store = [this](const Params &estimated) {
             params_ = estimated;
             Command2->setEnabled(true);
             Command3->setEnabled(true);
@@ -223,9 +223,9 @@ void Form1::Command2_Click() {
 
 void Form1::Command3_Click() {
     Guarded([&] {
-        QLineEdit* outputs[] = {Text1, Text2, Text7};
+        QLineEdit *outputs[] = {Text1, Text2, Text7};
         ConvertSinglePoint(params_, Text3->text().toStdString(), Text4->text().toStdString(),
-                           Text6->text().toStdString(), [&](Axis axis, const std::string& text) {
+                           Text6->text().toStdString(), [&](Axis axis, const std::string &text) {
                                outputs[static_cast<int>(axis)]->setText(
                                    QString::fromStdString(text));
                            });

@@ -23,28 +23,28 @@ class Form1 : public QWidget {
     Q_OBJECT
 
   public:
-    Form1(FileDialogBackend& dialogs, MessageBoxes& boxes, QWidget* parent = nullptr);
+    Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent = nullptr);
 
-    const Params& params() const { return params_; }
+    const Params &params() const { return params_; }
 
-    QPushButton* Command1; // 计算公共点参数: estimation
-    QPushButton* Command2; // 批量转换: batch conversion
-    QPushButton* Command3; // 单点转换: single-point conversion
-    QLineEdit* Text1;      // X in the new system (output)
-    QLineEdit* Text2;      // Y in the new system (output)
-    QLineEdit* Text3;      // X in the original system (input)
-    QLineEdit* Text4;      // Y in the original system (input)
-    QLineEdit* Text6;      // Z in the original system (input)
-    QLineEdit* Text7;      // Z in the new system (output)
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLabel* Label5;
-    QLabel* Label6;
-    QLabel* Label7;
-    QLabel* Label8;
-    QProgressBar* ProgressBar1;
+    QPushButton *Command1; // 计算公共点参数: estimation
+    QPushButton *Command2; // 批量转换: batch conversion
+    QPushButton *Command3; // 单点转换: single-point conversion
+    QLineEdit *Text1;      // X in the new system (output)
+    QLineEdit *Text2;      // Y in the new system (output)
+    QLineEdit *Text3;      // X in the original system (input)
+    QLineEdit *Text4;      // Y in the original system (input)
+    QLineEdit *Text6;      // Z in the original system (input)
+    QLineEdit *Text7;      // Z in the new system (output)
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label4;
+    QLabel *Label5;
+    QLabel *Label6;
+    QLabel *Label7;
+    QLabel *Label8;
+    QProgressBar *ProgressBar1;
     CommonDialog CommonDialog1;
     CommonDialog CommonDialog2;
 
@@ -54,14 +54,14 @@ class Form1 : public QWidget {
     void Command3_Click();
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     template <class Command> bool Guarded(Command command);
     void SetProgressRange(long long tripleCount);
     void SetProgressValue(long long ordinal);
 
-    MessageBoxes& boxes_;
+    MessageBoxes &boxes_;
     Params params_{};
     long long progressScale_ = 1;
 };

@@ -4,7 +4,7 @@
 #include "app/form1.h"
 #include "app/message_boxes.h"
 
-int main(int argc, char* argv[]) {
+int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kovarim"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));

@@ -6,7 +6,7 @@
 namespace kovarim::app {
 namespace {
 
-int Show(const QString& text, const QString& title, QMessageBox::StandardButtons buttons) {
+int Show(const QString &text, const QString &title, QMessageBox::StandardButtons buttons) {
     QMessageBox box(QMessageBox::NoIcon, title, text, buttons, QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::Ok);
     // OK before Cancel, whatever the desktop's habit.
@@ -16,11 +16,11 @@ int Show(const QString& text, const QString& title, QMessageBox::StandardButtons
 
 } // namespace
 
-void QtMessageBoxes::Ok(const QString& text, const QString& title) {
+void QtMessageBoxes::Ok(const QString &text, const QString &title) {
     Show(text, title, QMessageBox::Ok);
 }
 
-bool QtMessageBoxes::OkCancel(const QString& text, const QString& title) {
+bool QtMessageBoxes::OkCancel(const QString &text, const QString &title) {
     return Show(text, title, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 

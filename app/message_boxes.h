@@ -9,16 +9,16 @@ class MessageBoxes {
   public:
     virtual ~MessageBoxes() = default;
     // A box with an OK button only.
-    virtual void Ok(const QString& text, const QString& title) = 0;
+    virtual void Ok(const QString &text, const QString &title) = 0;
     // OK and Cancel, OK first and default; true for OK.
-    virtual bool OkCancel(const QString& text, const QString& title) = 0;
+    virtual bool OkCancel(const QString &text, const QString &title) = 0;
 };
 
 // Qt's message boxes, with no icon.
 class QtMessageBoxes : public MessageBoxes {
   public:
-    void Ok(const QString& text, const QString& title) override;
-    bool OkCancel(const QString& text, const QString& title) override;
+    void Ok(const QString &text, const QString &title) override;
+    bool OkCancel(const QString &text, const QString &title) override;
 };
 
 } // namespace kovarim::app

@@ -8,7 +8,7 @@
 #include "conversion/batch_conversion.h"
 #include "textio/error.h"
 
-int main(int argc, char* argv[]) {
+int main(int argc, char *argv[]) {
     if (argc != 10) {
         std::fprintf(stderr, "usage: convert_file DX DY DZ Scale RotX RotY RotZ input output\n");
         return 2;
@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
         params[i] = std::strtod(argv[i], nullptr);
     try {
         kovarim::ConvertFile(argv[8], argv[9], params, [] { return true; });
-    } catch (const kovarim::Error& e) {
+    } catch (const kovarim::Error &e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }

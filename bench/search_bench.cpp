@@ -35,8 +35,9 @@ CommonPointTable SyntheticPoints(int count) {
     return table;
 }
 
-template <kovarim::TripleChoice (*Search)(const CommonPointTable&, const kovarim::SearchProgress&)>
-void BM_Search(benchmark::State& state) {
+template <kovarim::TripleChoice (*Search)(const CommonPointTable &,
+                                          const kovarim::SearchProgress &)>
+void BM_Search(benchmark::State &state) {
     const CommonPointTable table = SyntheticPoints(static_cast<int>(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(Search(table, {}));
@@ -47,11 +48,15 @@ void BM_Search(benchmark::State& state) {
 
 BENCHMARK(BM_Search<kovarim::FindBestTriple>)
     ->Name("FindBestTriple")
-    ->Arg(50)->Arg(200)->Arg(500)
+    ->Arg(50)
+    ->Arg(200)
+    ->Arg(500)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Search<kovarim::FindBestTripleLiteral>)
     ->Name("FindBestTripleLiteral")
-    ->Arg(50)->Arg(200)->Arg(500)
+    ->Arg(50)
+    ->Arg(200)
+    ->Arg(500)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 

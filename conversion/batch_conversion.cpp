@@ -14,13 +14,13 @@ namespace kovarim {
 namespace {
 
 constexpr int kFieldsPerRecord = 4;
-const char* const kFieldNames[kFieldsPerRecord] = {"点号", "x", "y", "z"};
+const char *const kFieldNames[kFieldsPerRecord] = {"点号", "x", "y", "z"};
 
 std::string RecordText(long long record) { return "第 " + std::to_string(record) + " 条记录"; }
 
 // The delimited form of a value: text in double quotes (unchanged, nothing
 // escaped), a number in plain decimal form, an empty value as nothing.
-void AppendDelimited(std::string& line, const Field& field) {
+void AppendDelimited(std::string &line, const Field &field) {
     switch (field.kind) {
     case FieldKind::Text:
         line += '"';
@@ -35,7 +35,7 @@ void AppendDelimited(std::string& line, const Field& field) {
     }
 }
 
-double Coordinate(const std::string& path, long long record, const Field& field, int index) {
+double Coordinate(const std::string &path, long long record, const Field &field, int index) {
     if (field.kind == FieldKind::Number)
         return field.number;
     if (field.kind == FieldKind::Empty)
@@ -43,11 +43,11 @@ double Coordinate(const std::string& path, long long record, const Field& field,
     const ParsedNumber parsed = ParseFieldNumber(field.bytes);
     if (parsed.status == NumberParse::Ok)
         return parsed.value;
-    const std::string what = RecordText(record) + "的坐标 " + kFieldNames[index] + " “" +
-                             field.bytes + "”";
-    throw Error(path, field.line, index + 1,
-                what + (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围"
-                                                                 : " 不是数值"));
+    const std::string what =
+        RecordText(record) + "的坐标 " + kFieldNames[index] + " “" + field.bytes + "”";
+    throw Error(
+        path, field.line, index + 1,
+        what + (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值"));
 }
 
 // Reads the input four fields to a record. A run of blank lines is held back
@@ -55,10 +55,10 @@ double Coordinate(const std::string& path, long long record, const Field& field,
 // while blank lines between records still count as empty fields.
 class RecordReader {
   public:
-    explicit RecordReader(const std::string& path) : reader_(path) {}
+    explicit RecordReader(const std::string &path) : reader_(path) {}
 
     // The next record, or false at the clean end of the input.
-    bool Next(std::array<Field, kFieldsPerRecord>& record) {
+    bool Next(std::array<Field, kFieldsPerRecord> &record) {
         for (int f = 0; f < kFieldsPerRecord; ++f) {
             if (!NextField(record[f], f == 0))
                 return false;
@@ -68,10 +68,10 @@ class RecordReader {
     }
 
     long long records() const { return records_; }
-    const std::string& path() const { return reader_.path(); }
+    const std::string &path() const { return reader_.path(); }
 
   private:
-    bool NextField(Field& field, bool recordStart) {
+    bool NextField(Field &field, bool recordStart) {
         if (recordStart && heldBlanks_ == 0 && !pending_) {
             // Count blank lines until something else comes, or the end.
             while (!reader_.AtEnd()) {
@@ -113,15 +113,15 @@ class RecordReader {
 
 } // namespace
 
-std::optional<std::string> ProposedOutputName(const std::string& inputPath) {
+std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
     if (CharacterCount(inputPath) < 4)
         return std::nullopt;
     return DropLastCharacters(inputPath, 4) + "to";
 }
 
-BatchOutcome ConvertFile(const std::string& inputPath, const std::string& outputPath,
-                         const Params& params, const std::function<bool()>& confirmReplace,
-                         long long* recordsWritten) {
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const Params &params, const std::function<bool()> &confirmReplace,
+                         long long *recordsWritten) {
     auto output = std::make_unique<TextFileWriter>(outputPath, TextFileWriter::Mode::Append);
     if (output->Length() > 0) {
         if (!confirmReplace()) {
@@ -153,7 +153,7 @@ BatchOutcome ConvertFile(const std::string& inputPath, const std::string& output
             line += FormatNumber(RoundCoordinate(TransformY(params, X, Y, Z)));
             line += ',';
             line += FormatNumber(RoundCoordinate(TransformZ(params, X, Y, Z)));
-        } catch (const Error& overflow) {
+        } catch (const Error &overflow) {
             throw Error(inputPath, record[0].line, 0,
                         RecordText(number) + "：" + overflow.problem());
         }

@@ -12,7 +12,7 @@ namespace kovarim {
 // four characters, followed by "to" (pts.txt gives ptsto). Nothing for a name
 // of fewer than four characters, which is also what a cancelled open dialog
 // leaves.
-std::optional<std::string> ProposedOutputName(const std::string& inputPath);
+std::optional<std::string> ProposedOutputName(const std::string &inputPath);
 
 enum class BatchOutcome { Converted, Cancelled };
 
@@ -29,8 +29,8 @@ enum class BatchOutcome { Converted, Cancelled };
 // that goes wrong (the input cannot be opened, a record cut short, a
 // coordinate that is not a number, overflow, a write failure) throws Error
 // naming the file and the record; the lines written before it stay.
-BatchOutcome ConvertFile(const std::string& inputPath, const std::string& outputPath,
-                         const Params& params, const std::function<bool()>& confirmReplace,
-                         long long* recordsWritten = nullptr);
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const Params &params, const std::function<bool()> &confirmReplace,
+                         long long *recordsWritten = nullptr);
 
 } // namespace kovarim

@@ -6,7 +6,7 @@
 namespace kovarim {
 namespace {
 
-double ReadBox(std::string_view text, const char* name) {
+double ReadBox(std::string_view text, const char *name) {
     const ParsedNumber parsed = ParseLeadingNumber(text);
     if (parsed.status != NumberParse::Ok)
         throw Error(std::string("原坐标系 ") + name + " 的数值超出双精度数的范围");
@@ -15,9 +15,9 @@ double ReadBox(std::string_view text, const char* name) {
 
 } // namespace
 
-void ConvertSinglePoint(const Params& params, std::string_view x, std::string_view y,
+void ConvertSinglePoint(const Params &params, std::string_view x, std::string_view y,
                         std::string_view z,
-                        const std::function<void(Axis, const std::string&)>& show) {
+                        const std::function<void(Axis, const std::string &)> &show) {
     const double X = ReadBox(x, "X"), Y = ReadBox(y, "Y"), Z = ReadBox(z, "Z");
     show(Axis::X, FormatNumber(RoundCoordinate(TransformX(params, X, Y, Z))));
     show(Axis::Y, FormatNumber(RoundCoordinate(TransformY(params, X, Y, Z))));

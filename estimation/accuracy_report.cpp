@@ -7,7 +7,7 @@
 namespace kovarim {
 namespace {
 
-void WriteName(ColumnPrinter& out, const CommonPoint& point) {
+void WriteName(ColumnPrinter &out, const CommonPoint &point) {
     // The residual rows write each field by its kind: a name that reads as a
     // number comes out as that number (" 12 "), an empty one as nothing.
     if (point.NameKind == FieldKind::Number)
@@ -16,16 +16,18 @@ void WriteName(ColumnPrinter& out, const CommonPoint& point) {
         out.Text(point.Name);
 }
 
-double Residual(double transformed, double observed) { return RoundToPlaces(transformed - observed, 5); }
+double Residual(double transformed, double observed) {
+    return RoundToPlaces(transformed - observed, 5);
+}
 
 } // namespace
 
-std::string ReportPathFor(const std::string& commonPointPath) {
+std::string ReportPathFor(const std::string &commonPointPath) {
     return DropLastCharacters(commonPointPath, 4) + "七参数精度评估.txt";
 }
 
-bool WriteAccuracyReport(const std::string& commonPointPath, const CommonPointTable& table,
-                         const TripleChoice& choice, const EstimationHooks& hooks) {
+bool WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &table,
+                         const TripleChoice &choice, const EstimationHooks &hooks) {
     EquationSystem system;
     BuildEquations(table, choice.First, choice.Second, choice.Third, system);
 
@@ -84,7 +86,7 @@ bool WriteAccuracyReport(const std::string& commonPointPath, const CommonPointTa
         .Column(44)
         .Text(gbk::kZResidual.bytes)
         .EndLine();
-    for (const CommonPoint& q : table.points()) {
+    for (const CommonPoint &q : table.points()) {
         WriteName(out, q);
         out.Column(20)
             .Number(Residual(TransformX(params, q.x1, q.y1, q.z1), q.x2))
@@ -98,7 +100,7 @@ bool WriteAccuracyReport(const std::string& commonPointPath, const CommonPointTa
     return true;
 }
 
-bool Estimate(const std::string& commonPointPath, const EstimationHooks& hooks) {
+bool Estimate(const std::string &commonPointPath, const EstimationHooks &hooks) {
     const CommonPointTable table = ReadCommonPointFile(commonPointPath);
     const TripleChoice choice = FindBestTriple(table, hooks.progress);
     if (hooks.searchDone)

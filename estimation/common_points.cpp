@@ -6,9 +6,9 @@ namespace kovarim {
 namespace {
 
 constexpr int kFieldsPerRecord = 7;
-const char* const kFieldNames[kFieldsPerRecord] = {"点号", "x1", "y1", "z1", "x2", "y2", "z2"};
+const char *const kFieldNames[kFieldsPerRecord] = {"点号", "x1", "y1", "z1", "x2", "y2", "z2"};
 
-double Coordinate(const FieldReader& reader, const Field& field, int index) {
+double Coordinate(const FieldReader &reader, const Field &field, int index) {
     std::string what = std::string("坐标 ") + kFieldNames[index];
     if (field.kind == FieldKind::Number)
         return field.number;
@@ -22,13 +22,13 @@ double Coordinate(const FieldReader& reader, const Field& field, int index) {
 
 } // namespace
 
-CommonPointTable ReadCommonPointFile(const std::string& path) {
+CommonPointTable ReadCommonPointFile(const std::string &path) {
     FieldReader reader(path);
     return ReadCommonPoints(reader);
 }
 
-CommonPointTable ReadCommonPoints(FieldReader& reader) {
-    const std::string& path = reader.path();
+CommonPointTable ReadCommonPoints(FieldReader &reader) {
+    const std::string &path = reader.path();
     CommonPointTable table;
     while (!reader.AtEnd()) {
         // Fields up to the end of this line; only the first seven are kept.
@@ -46,8 +46,8 @@ CommonPointTable ReadCommonPoints(FieldReader& reader) {
             continue;
         if (count != kFieldsPerRecord)
             throw Error(path, line, 0,
-                        "应有 7 个字段（点号,x1,y1,z1,x2,y2,z2），实际有 " +
-                            std::to_string(count) + " 个");
+                        "应有 7 个字段（点号,x1,y1,z1,x2,y2,z2），实际有 " + std::to_string(count) +
+                            " 个");
         CommonPoint point;
         point.Name = fields[0].bytes;
         point.NameKind = fields[0].kind;

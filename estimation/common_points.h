@@ -10,7 +10,7 @@ namespace kovarim {
 // A point known in both systems: x1, y1, z1 in the original system, x2, y2, z2
 // in the new one.
 struct CommonPoint {
-    std::string Name;                   // bytes as read (GBK names unchanged)
+    std::string Name;                     // bytes as read (GBK names unchanged)
     FieldKind NameKind = FieldKind::Text; // the report writes a numeric name as a number
     double NameNumber = 0.0;
     double x1 = 0.0, y1 = 0.0, z1 = 0.0;
@@ -22,8 +22,8 @@ struct CommonPoint {
 class CommonPointTable {
   public:
     int PointCount() const { return static_cast<int>(points_.size()); }
-    const CommonPoint& Point(int number) const { return points_[number - 1]; }
-    const std::vector<CommonPoint>& points() const { return points_; }
+    const CommonPoint &Point(int number) const { return points_[number - 1]; }
+    const std::vector<CommonPoint> &points() const { return points_; }
     void Add(CommonPoint point) { points_.push_back(std::move(point)); }
 
   private:
@@ -38,7 +38,7 @@ inline constexpr int kMaxCommonPoints = 32767;
 // (name, x1, y1, z1, x2, y2, z2). Blank lines are skipped anywhere. Any other
 // line must hold exactly seven fields, and the six coordinates must be
 // numbers; otherwise Error names the file, the line and the field.
-CommonPointTable ReadCommonPointFile(const std::string& path);
-CommonPointTable ReadCommonPoints(FieldReader& reader);
+CommonPointTable ReadCommonPointFile(const std::string &path);
+CommonPointTable ReadCommonPoints(FieldReader &reader);
 
 } // namespace kovarim

@@ -4,8 +4,8 @@
 
 namespace kovarim {
 
-bool SolveEquations(std::int16_t& EquationCount, CoefficientMatrix& A, RightHandSide& b,
-                    RowLabels& labels) {
+bool SolveEquations(std::int16_t &EquationCount, CoefficientMatrix &A, RightHandSide &b,
+                    RowLabels &labels) {
     const int n = EquationCount;
     if (n < 7 || n > 9)
         return false;

@@ -34,7 +34,7 @@ struct EquationSystem {
 // side minus its left-hand side at the solution), and the labels permuted as
 // the rows were. On false a column had no non-zero entry from the diagonal
 // down; the arrays then hold a partly reduced state that must not be used.
-bool SolveEquations(std::int16_t& EquationCount, CoefficientMatrix& A, RightHandSide& b,
-                    RowLabels& labels);
+bool SolveEquations(std::int16_t &EquationCount, CoefficientMatrix &A, RightHandSide &b,
+                    RowLabels &labels);
 
 } // namespace kovarim

@@ -16,7 +16,7 @@ const CommonPoint kNoPoint{};
 // nothing in the search loop.
 class ProgressTicker {
   public:
-    ProgressTicker(const SearchProgress& progress, long long tripleCount)
+    ProgressTicker(const SearchProgress &progress, long long tripleCount)
         : progress_(progress), step_(std::max(1LL, tripleCount / 1000)) {
         if (progress_.started)
             progress_.started(tripleCount);
@@ -34,12 +34,12 @@ class ProgressTicker {
     }
 
   private:
-    const SearchProgress& progress_;
+    const SearchProgress &progress_;
     long long step_;
     long long next_ = 1;
 };
 
-void Consider(double misclosure, long long t, int i, int j, int k, TripleChoice& best) {
+void Consider(double misclosure, long long t, int i, int j, int k, TripleChoice &best) {
     // Strict: among equal misclosures the earliest triple keeps its place.
     // A NaN compares false and is never chosen.
     if (misclosure < best.BestMisclosure && std::isfinite(misclosure)) {
@@ -53,8 +53,8 @@ void Consider(double misclosure, long long t, int i, int j, int k, TripleChoice&
 
 // Builds, solves and scores one triple the literal way; false when its solve
 // fails.
-bool ScoreLiterally(const CommonPointTable& table, int i, int j, int k, EquationSystem& system,
-                    double& misclosure) {
+bool ScoreLiterally(const CommonPointTable &table, int i, int j, int k, EquationSystem &system,
+                    double &misclosure) {
     BuildEquations(table, i, j, k, system);
     if (!SolveEquations(system.EquationCount, system.A, system.b, system.labels))
         return false;
@@ -71,7 +71,7 @@ struct DifferenceRows {
     double row[3][5];
 };
 
-DifferenceRows Differences(const CommonPoint& pi, const CommonPoint& pm) {
+DifferenceRows Differences(const CommonPoint &pi, const CommonPoint &pm) {
     const double dX = pm.x1 - pi.x1, dY = pm.y1 - pi.y1, dZ = pm.z1 - pi.z1;
     // (−a) − (−b) rounds to exactly −(a − b); the sign of a zero never
     // reaches a non-zero result, since nothing is divided by a zero.
@@ -84,7 +84,7 @@ DifferenceRows Differences(const CommonPoint& pi, const CommonPoint& pm) {
 // The literal elimination multiplies point i's rows by exact zeros. That is a
 // no-op only while those rows are finite; otherwise 0·inf turns into NaN, and
 // the shortcut would differ.
-bool ShortcutHolds(const CommonPoint& p) {
+bool ShortcutHolds(const CommonPoint &p) {
     return std::isfinite(p.x1) && std::isfinite(p.y1) && std::isfinite(p.z1) &&
            std::isfinite(p.x2 - p.x1) && std::isfinite(p.y2 - p.y1) && std::isfinite(p.z2 - p.z1);
 }
@@ -92,7 +92,7 @@ bool ShortcutHolds(const CommonPoint& p) {
 // Pivot steps 4 to 7 and the left-over steps 8 and 9 on the 6 × 4 block, in
 // the literal order of operations. False when a pivot column has no non-zero
 // entry.
-bool ScoreFromDifferences(const DifferenceRows& j, const DifferenceRows& k, double& misclosure) {
+bool ScoreFromDifferences(const DifferenceRows &j, const DifferenceRows &k, double &misclosure) {
     double M[6][5];
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c) {
@@ -135,8 +135,8 @@ struct PairPivots {
     double row[3][5];
 };
 
-bool ReducePair(const DifferenceRows& j, PairPivots& pivots) {
-    auto& M = pivots.row;
+bool ReducePair(const DifferenceRows &j, PairPivots &pivots) {
+    auto &M = pivots.row;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c)
             M[r][c] = j.row[r][c];
@@ -165,8 +165,8 @@ bool ReducePair(const DifferenceRows& j, PairPivots& pivots) {
 // The rest of the elimination for one k: rows 7–9 through the pair's three
 // pivots, then pivot step 7 and the left-over steps. Entries that the
 // elimination sets to zero and never reads again are not computed.
-bool ScoreWithPair(const PairPivots& pivots, const DifferenceRows& k, double& misclosure) {
-    const auto& P = pivots.row;
+bool ScoreWithPair(const PairPivots &pivots, const DifferenceRows &k, double &misclosure) {
+    const auto &P = pivots.row;
     double R[3][5];
     for (int r = 0; r < 3; ++r) {
         double a5 = k.row[r][1], a6 = k.row[r][2], a7 = k.row[r][3], b = k.row[r][4];
@@ -218,11 +218,11 @@ long long CountTriples(int pointCount) {
     return product / 3;
 }
 
-void BuildEquations(const CommonPointTable& table, int i, int j, int k, EquationSystem& system) {
+void BuildEquations(const CommonPointTable &table, int i, int j, int k, EquationSystem &system) {
     const int numbers[3] = {i, j, k};
     system.EquationCount = 9;
     for (int p = 0; p < 3; ++p) {
-        const CommonPoint& q = numbers[p] > 0 ? table.Point(numbers[p]) : kNoPoint;
+        const CommonPoint &q = numbers[p] > 0 ? table.Point(numbers[p]) : kNoPoint;
         const int r = 3 * p + 1;
         system.A[r] = {0, 1, 0, 0, q.x1, 0, -q.z1, q.y1};
         system.A[r + 1] = {0, 0, 1, 0, q.y1, q.z1, 0, -q.x1};
@@ -236,7 +236,7 @@ void BuildEquations(const CommonPointTable& table, int i, int j, int k, Equation
     }
 }
 
-bool IsDegenerate(const CommonPoint& pi, const CommonPoint& pj, const CommonPoint& pk) {
+bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoint &pk) {
     // Exact comparisons on purpose: only what coincides or is collinear in the
     // computed values is rejected; nearly collinear triples are solved.
     if (pi.x1 == pj.x1 && pi.y1 == pj.y1)
@@ -252,7 +252,7 @@ bool IsDegenerate(const CommonPoint& pi, const CommonPoint& pj, const CommonPoin
     return dy1 != 0.0 && dy2 != 0.0 && dx1 / dy1 == dx2 / dy2;
 }
 
-TripleChoice FindBestTripleLiteral(const CommonPointTable& table, const SearchProgress& progress) {
+TripleChoice FindBestTripleLiteral(const CommonPointTable &table, const SearchProgress &progress) {
     const int n = table.PointCount();
     const long long count = CountTriples(n);
     ProgressTicker ticker(progress, count);
@@ -273,7 +273,7 @@ TripleChoice FindBestTripleLiteral(const CommonPointTable& table, const SearchPr
     return best;
 }
 
-TripleChoice FindBestTriple(const CommonPointTable& table, const SearchProgress& progress) {
+TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress &progress) {
     const int n = table.PointCount();
     const long long count = CountTriples(n);
     ProgressTicker ticker(progress, count);
@@ -282,13 +282,13 @@ TripleChoice FindBestTriple(const CommonPointTable& table, const SearchProgress&
     std::vector<DifferenceRows> rows(static_cast<std::size_t>(n) + 1);
     long long t = 0;
     for (int i = 1; i <= n - 2; ++i) {
-        const CommonPoint& pi = table.Point(i);
+        const CommonPoint &pi = table.Point(i);
         const bool shortcut = ShortcutHolds(pi);
         if (shortcut)
             for (int m = i + 1; m <= n; ++m)
                 rows[m] = Differences(pi, table.Point(m));
         for (int j = i + 1; j <= n - 1; ++j) {
-            const CommonPoint& pj = table.Point(j);
+            const CommonPoint &pj = table.Point(j);
             PairPivots pivots;
             const bool pairReduced = shortcut && ReducePair(rows[j], pivots);
             for (int k = j + 1; k <= n; ++k) {
@@ -296,10 +296,9 @@ TripleChoice FindBestTriple(const CommonPointTable& table, const SearchProgress&
                 if (IsDegenerate(pi, pj, table.Point(k)))
                     continue;
                 double misclosure = 0.0;
-                const bool solved =
-                    pairReduced ? ScoreWithPair(pivots, rows[k], misclosure)
-                    : shortcut  ? ScoreFromDifferences(rows[j], rows[k], misclosure)
-                                : ScoreLiterally(table, i, j, k, system, misclosure);
+                const bool solved = pairReduced ? ScoreWithPair(pivots, rows[k], misclosure)
+                                    : shortcut  ? ScoreFromDifferences(rows[j], rows[k], misclosure)
+                                               : ScoreLiterally(table, i, j, k, system, misclosure);
                 if (solved)
                     Consider(misclosure, t, i, j, k, best);
             }

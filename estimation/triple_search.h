@@ -9,7 +9,7 @@ namespace kovarim {
 
 // The outcome of the search for the best triple of common points.
 struct TripleChoice {
-    long long BestTriple = 0; // ordinal of the chosen triple (from 1); 0: none chosen
+    long long BestTriple = 0;             // ordinal of the chosen triple (from 1); 0: none chosen
     int First = 0, Second = 0, Third = 0; // its point numbers, First < Second < Third
     double BestMisclosure = 99999.0;
 };
@@ -30,11 +30,11 @@ long long CountTriples(int pointCount);
 // coordinates as input and the new one as observation; labels are the name
 // followed by -1, -2, -3. Point number 0 stands for no point (empty name,
 // coordinates 0): that is the system of "no triple chosen".
-void BuildEquations(const CommonPointTable& table, int i, int j, int k, EquationSystem& system);
+void BuildEquations(const CommonPointTable &table, int i, int j, int k, EquationSystem &system);
 
 // True when the three points coincide or lie on one straight line in the
 // (x1, y1) plane, as far as exact comparison of the computed values sees it.
-bool IsDegenerate(const CommonPoint& pi, const CommonPoint& pj, const CommonPoint& pk);
+bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoint &pk);
 
 // Tries every triple i < j < k in order and keeps the one whose two left-over
 // equations close best: |b(8)| + |b(9)| after SolveEquations, strictly
@@ -45,11 +45,11 @@ bool IsDegenerate(const CommonPoint& pi, const CommonPoint& pj, const CommonPoin
 // This is the program's search. It gives bit for bit the result of
 // FindBestTripleLiteral, without building labels or eliminating what does not
 // depend on the whole triple.
-TripleChoice FindBestTriple(const CommonPointTable& table, const SearchProgress& progress = {});
+TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress &progress = {});
 
 // The same search done literally: every triple's nine equations built and
 // handed to SolveEquations. Kept as the reference for tests and benchmarks.
-TripleChoice FindBestTripleLiteral(const CommonPointTable& table,
-                                   const SearchProgress& progress = {});
+TripleChoice FindBestTripleLiteral(const CommonPointTable &table,
+                                   const SearchProgress &progress = {});
 
 } // namespace kovarim

@@ -27,11 +27,11 @@ std::string Folder() {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t size) {
     const std::string input = Folder() + "/in.txt", output = Folder() + "/out";
     {
         std::ofstream in(input, std::ios::binary | std::ios::trunc);
-        in.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        in.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
     }
     std::remove(output.c_str());
     const kovarim::Params params{0, 1.5, -2.25, 3, 1e-6, 2e-6, -3e-6, 4e-6};
@@ -39,10 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     try {
         converted = kovarim::ConvertFile(input, output, params, [] { return true; }) ==
                     kovarim::BatchOutcome::Converted;
-    } catch (const kovarim::Error&) {
+    } catch (const kovarim::Error &) {
     }
     std::ifstream out(output, std::ios::binary);
-    const std::string written((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+    const std::string written((std::istreambuf_iterator<char>(out)),
+                              std::istreambuf_iterator<char>());
     FUZZ_CHECK(written.empty() || written.size() >= 2);
     FUZZ_CHECK(written.empty() || written.compare(written.size() - 2, 2, "\r\n") == 0);
     if (!converted || written.empty())

@@ -10,11 +10,11 @@
 #include "fuzz_check.h"
 #include "textio/error.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t size) {
     if (size == 0)
         return 0;
-    std::string bytes(reinterpret_cast<const char*>(data), size);
-    std::FILE* stream = fmemopen(bytes.data(), bytes.size(), "rb");
+    std::string bytes(reinterpret_cast<const char *>(data), size);
+    std::FILE *stream = fmemopen(bytes.data(), bytes.size(), "rb");
     std::size_t lineEnds = 0;
     for (char c : bytes)
         lineEnds += c == '\n' || c == '\r';
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         kovarim::FieldReader reader(stream, "fuzz");
         const kovarim::CommonPointTable table = kovarim::ReadCommonPoints(reader);
         FUZZ_CHECK(static_cast<std::size_t>(table.PointCount()) <= lineEnds + 1);
-        for (const auto& p : table.points())
+        for (const auto &p : table.points())
             FUZZ_CHECK(std::isfinite(p.x1) && std::isfinite(p.y1) && std::isfinite(p.z1) &&
                        std::isfinite(p.x2) && std::isfinite(p.y2) && std::isfinite(p.z2));
         if (table.PointCount() <= 12) {
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
             FUZZ_CHECK(fast.BestTriple == literal.BestTriple);
             FUZZ_CHECK(fast.BestMisclosure == literal.BestMisclosure);
         }
-    } catch (const kovarim::Error& e) {
+    } catch (const kovarim::Error &e) {
         FUZZ_CHECK(e.file() == "fuzz");
         FUZZ_CHECK(e.line() >= 1);
     }

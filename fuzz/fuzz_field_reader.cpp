@@ -9,9 +9,9 @@
 #include "textio/field_reader.h"
 #include "textio/number_text.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
-    std::string bytes(reinterpret_cast<const char*>(data), size);
-    std::FILE* stream = fmemopen(bytes.data(), bytes.size() == 0 ? 1 : bytes.size(), "rb");
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t size) {
+    std::string bytes(reinterpret_cast<const char *>(data), size);
+    std::FILE *stream = fmemopen(bytes.data(), bytes.size() == 0 ? 1 : bytes.size(), "rb");
     if (bytes.empty())
         std::fgetc(stream); // an empty stream: fmemopen wants at least one byte
     try {
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
             if (field.kind == kovarim::FieldKind::Empty)
                 FUZZ_CHECK(field.bytes.empty());
         }
-    } catch (const kovarim::Error& e) {
+    } catch (const kovarim::Error &e) {
         FUZZ_CHECK(e.file() == "fuzz");
     }
     return 0;

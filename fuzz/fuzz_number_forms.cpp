@@ -10,7 +10,7 @@
 #include "fuzz_check.h"
 #include "textio/number_text.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t size) {
     if (size < sizeof(double))
         return 0;
     double value;
@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     int digits = 0;
     for (char c : plain.substr(0, plain.find('E')))
         digits += c >= '0' && c <= '9';
-    FUZZ_CHECK(digits <= 15 + 1 + 4); // 15 significant, a leading 0, up to four zeros after the point
+    FUZZ_CHECK(digits <=
+               15 + 1 + 4); // 15 significant, a leading 0, up to four zeros after the point
     FUZZ_CHECK(plain.find(' ') == std::string::npos);
     const std::string printed = kovarim::PrintedNumber(value);
     FUZZ_CHECK(printed.size() == plain.size() + (value < 0 ? 1 : 2));

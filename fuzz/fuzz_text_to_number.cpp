@@ -6,8 +6,8 @@
 #include "fuzz_check.h"
 #include "textio/number_text.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char *>(data), size);
     const auto field = kovarim::ParseFieldNumber(text);
     const auto box = kovarim::ParseLeadingNumber(text);
     if (box.status == kovarim::NumberParse::Ok)

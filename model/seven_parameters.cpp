@@ -16,19 +16,19 @@ double Checked(double value) {
 
 } // namespace
 
-double TransformX(const Params& p, double X, double Y, double Z) {
+double TransformX(const Params &p, double X, double Y, double Z) {
     return Checked((((X * p[Scale] + p[DX]) - Z * p[RotY]) + Y * p[RotZ]) + X);
 }
 
-double TransformY(const Params& p, double X, double Y, double Z) {
+double TransformY(const Params &p, double X, double Y, double Z) {
     return Checked((((Y * p[Scale] + p[DY]) + Z * p[RotX]) - X * p[RotZ]) + Y);
 }
 
-double TransformZ(const Params& p, double X, double Y, double Z) {
+double TransformZ(const Params &p, double X, double Y, double Z) {
     return Checked((((Z * p[Scale] + p[DZ]) - Y * p[RotX]) + X * p[RotY]) + Z);
 }
 
-Point3 TransformPoint(const Params& p, double X, double Y, double Z) {
+Point3 TransformPoint(const Params &p, double X, double Y, double Z) {
     return {TransformX(p, X, Y, Z), TransformY(p, X, Y, Z), TransformZ(p, X, Y, Z)};
 }
 

@@ -34,12 +34,12 @@ struct Point3 {
 // the batch conversion and the report's residuals all rely on the same bits.
 // Throws Error when the result is not a finite number (overflow, invalid
 // operation), never returns inf or NaN.
-double TransformX(const Params& p, double X, double Y, double Z);
-double TransformY(const Params& p, double X, double Y, double Z);
-double TransformZ(const Params& p, double X, double Y, double Z);
+double TransformX(const Params &p, double X, double Y, double Z);
+double TransformY(const Params &p, double X, double Y, double Z);
+double TransformZ(const Params &p, double X, double Y, double Z);
 
 // Original X, Y, Z (any unit) to new X', Y', Z' (the same unit), unrounded.
-Point3 TransformPoint(const Params& p, double X, double Y, double Z);
+Point3 TransformPoint(const Params &p, double X, double Y, double Z);
 
 // value·10^places rounded to the nearest integer, exact halves to the even
 // one, divided by 10^places. Throws Error on overflow. A zero from below comes

@@ -10,8 +10,8 @@ namespace kovarim::testing {
 TempDir::TempDir() {
     std::random_device seed;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path() /
-                         ("kovarim-test-" + std::to_string(seed()));
+        auto candidate =
+            std::filesystem::temp_directory_path() / ("kovarim-test-" + std::to_string(seed()));
         if (std::filesystem::create_directory(candidate)) {
             dir_ = candidate;
             return;
@@ -27,9 +27,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(dir_, ignored);
 }
 
-std::string TempDir::Path(const std::string& name) const { return (dir_ / name).string(); }
+std::string TempDir::Path(const std::string &name) const { return (dir_ / name).string(); }
 
-std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
+std::string TempDir::Write(const std::string &name, const std::string &bytes) const {
     const std::string path = Path(name);
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -38,7 +38,7 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
     return path;
 }
 
-std::string ReadBytes(const std::string& path) {
+std::string ReadBytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);

@@ -19,7 +19,7 @@ FieldReader::FieldReader(std::string path) : path_(std::move(path)), buffer_(kBu
         throw Error(path_, 0, 0, "无法打开文件");
 }
 
-FieldReader::FieldReader(std::FILE* stream, std::string name)
+FieldReader::FieldReader(std::FILE *stream, std::string name)
     : path_(std::move(name)), file_(stream), buffer_(kBufferBytes) {
     if (file_ == nullptr)
         throw Error(path_, 0, 0, "无法打开文件");

@@ -41,7 +41,7 @@ class FieldReader {
 
     explicit FieldReader(std::string path); // throws Error when the file cannot be opened
     // Reads an open stream (taking it over) under the given name.
-    FieldReader(std::FILE* stream, std::string name);
+    FieldReader(std::FILE *stream, std::string name);
     ~FieldReader();
     FieldReader(const FieldReader &) = delete;
     FieldReader &operator=(const FieldReader &) = delete;

@@ -21,12 +21,12 @@ const QByteArray kPoints = "A,0,0,0,10,20,30\r\n"
                            "C,0,100,0,10,120,30\r\n"
                            "D,100,100,10,109.99877,120.0042,40\r\n";
 
-QByteArray ReadAll(const QString& path) {
+QByteArray ReadAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void WriteAll(const QString& path, const QByteArray& bytes) {
+void WriteAll(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
@@ -43,7 +43,7 @@ class Form1Test : public QObject {
     std::unique_ptr<Form1> form_;
     std::unique_ptr<QTemporaryDir> dir_;
 
-    QString Path(const QString& name) const { return dir_->filePath(name); }
+    QString Path(const QString &name) const { return dir_->filePath(name); }
 
     // A completed estimation on kPoints: parameters (10, 20, 30, 0, 0, 0, 0).
     void Estimate() {
@@ -93,7 +93,7 @@ class Form1Test : public QObject {
         QFETCH(QString, name);
         QFETCH(QRect, geometry);
         QFETCH(QString, text);
-        const QMap<QString, QWidget*> controls = {
+        const QMap<QString, QWidget *> controls = {
             {"Command1", form_->Command1}, {"Command2", form_->Command2},
             {"Command3", form_->Command3}, {"Text1", form_->Text1},
             {"Text2", form_->Text2},       {"Text3", form_->Text3},
@@ -103,14 +103,14 @@ class Form1Test : public QObject {
             {"Label4", form_->Label4},     {"Label5", form_->Label5},
             {"Label6", form_->Label6},     {"Label7", form_->Label7},
             {"Label8", form_->Label8},     {"ProgressBar1", form_->ProgressBar1}};
-        QWidget* control = controls.value(name);
+        QWidget *control = controls.value(name);
         QVERIFY(control);
         QCOMPARE(control->geometry(), geometry);
-        if (auto* button = qobject_cast<QPushButton*>(control))
+        if (auto *button = qobject_cast<QPushButton *>(control))
             QCOMPARE(button->text(), text);
-        if (auto* box = qobject_cast<QLineEdit*>(control))
+        if (auto *box = qobject_cast<QLineEdit *>(control))
             QCOMPARE(box->text(), text);
-        if (auto* label = qobject_cast<QLabel*>(control))
+        if (auto *label = qobject_cast<QLabel *>(control))
             QCOMPARE(label->text(), text);
     }
 
@@ -124,7 +124,7 @@ class Form1Test : public QObject {
         QCOMPARE(form_->ProgressBar1->minimum(), 0);
         QCOMPARE(form_->ProgressBar1->maximum(), 100);
         QCOMPARE(form_->ProgressBar1->value(), 0);
-        for (QPushButton* b : {form_->Command1, form_->Command2, form_->Command3}) {
+        for (QPushButton *b : {form_->Command1, form_->Command2, form_->Command3}) {
             QVERIFY(!b->isDefault());
             QVERIFY(!b->autoDefault());
         }
@@ -138,7 +138,7 @@ class Form1Test : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         QCOMPARE(QApplication::focusWidget(), form_->Command1);
         auto visit = [&](int presses) {
-            QList<QWidget*> seen;
+            QList<QWidget *> seen;
             for (int i = 0; i < presses; ++i) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 seen << QApplication::focusWidget();
@@ -146,14 +146,13 @@ class Form1Test : public QObject {
             return seen;
         };
         // Disabled conversion buttons are skipped before an estimation.
-        QCOMPARE(visit(7), (QList<QWidget*>{form_->Text1, form_->Text2, form_->Text3,
-                                            form_->Text4, form_->Text6, form_->Text7,
-                                            form_->Command1}));
+        QCOMPARE(visit(7), (QList<QWidget *>{form_->Text1, form_->Text2, form_->Text3, form_->Text4,
+                                             form_->Text6, form_->Text7, form_->Command1}));
         form_->Command2->setEnabled(true);
         form_->Command3->setEnabled(true);
-        QCOMPARE(visit(9), (QList<QWidget*>{form_->Text1, form_->Text2, form_->Text3,
-                                            form_->Text4, form_->Text6, form_->Text7,
-                                            form_->Command2, form_->Command3, form_->Command1}));
+        QCOMPARE(visit(9), (QList<QWidget *>{form_->Text1, form_->Text2, form_->Text3, form_->Text4,
+                                             form_->Text6, form_->Text7, form_->Command2,
+                                             form_->Command3, form_->Command1}));
     }
 
     void focused_button_is_pressed_with_space_or_return_data() {
@@ -174,8 +173,8 @@ class Form1Test : public QObject {
     }
 
     void every_control_has_an_accessible_name() {
-        for (QWidget* w : form_->findChildren<QWidget*>()) {
-            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPushButton*>(w)) {
+        for (QWidget *w : form_->findChildren<QWidget *>()) {
+            if (qobject_cast<QLineEdit *>(w) || qobject_cast<QPushButton *>(w)) {
                 QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
                 QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
             }
@@ -308,7 +307,7 @@ class Form1Test : public QObject {
         dialogs_.answers = {Path("gone.txt"), std::nullopt};
         form_->Command2->click();
         QCOMPARE(boxes_.shown.size(), size_t(2));
-        for (const auto& shown : boxes_.shown) {
+        for (const auto &shown : boxes_.shown) {
             QVERIFY(shown.text.contains("gone.txt"));
             QVERIFY(shown.text.contains("无法打开"));
         }
@@ -326,7 +325,7 @@ class Form1Test : public QObject {
     }
 };
 
-int main(int argc, char* argv[]) {
+int main(int argc, char *argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

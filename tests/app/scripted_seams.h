@@ -22,11 +22,11 @@ class ScriptedDialogs : public FileDialogBackend {
     std::deque<std::optional<QString>> answers; // nothing: the user cancels
     std::vector<Call> calls;
 
-    std::optional<QString> Open(const QString& filter) override {
+    std::optional<QString> Open(const QString &filter) override {
         calls.push_back({QStringLiteral("open"), filter, {}});
         return Next();
     }
-    std::optional<QString> Save(const QString& filter, const QString& proposed) override {
+    std::optional<QString> Save(const QString &filter, const QString &proposed) override {
         calls.push_back({QStringLiteral("save"), filter, proposed});
         return Next();
     }
@@ -51,10 +51,10 @@ class ScriptedBoxes : public MessageBoxes {
     std::vector<Shown> shown;
     std::deque<bool> answers;
 
-    void Ok(const QString& text, const QString& title) override {
+    void Ok(const QString &text, const QString &title) override {
         shown.push_back({text, title, false});
     }
-    bool OkCancel(const QString& text, const QString& title) override {
+    bool OkCancel(const QString &text, const QString &title) override {
         shown.push_back({text, title, true});
         if (answers.empty())
             return true;

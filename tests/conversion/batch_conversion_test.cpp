@@ -18,33 +18,30 @@ auto Never = [] {
 
 TEST(ConvertFile, WritesOneLinePerRecord) {
     const struct {
-        const char* name;
+        const char *name;
         std::string input, output;
     } cases[] = {
-        {"two records",
-         "P1,2860321.78,592341.79,0\r\nP2,100,200,300.4567\r\n",
+        {"two records", "P1,2860321.78,592341.79,0\r\nP2,100,200,300.4567\r\n",
          "\"P1\",2860321.78,592341.79,0,2860321.78,592341.79,0\r\n"
          "\"P2\",100,200,300.4567,100,200,300.457\r\n"},
         {"no final line end", "P1,1,2,3", "\"P1\",1,2,3,1,2,3\r\n"},
-        {"blank lines after the last record", "P1,1,2,3\r\n\r\n\r\n  \r\n", "\"P1\",1,2,3,1,2,3\r\n"},
+        {"blank lines after the last record", "P1,1,2,3\r\n\r\n\r\n  \r\n",
+         "\"P1\",1,2,3,1,2,3\r\n"},
         {"values echoed by value", "007,2860321.780,+5,-0", "7,2860321.78,5,0,2860321.78,5,0\r\n"},
         {"quoted name with a comma", "\"P,1\",1,2,3\r\n", "\"P,1\",1,2,3,1,2,3\r\n"},
         {"GBK name", "\xB5\xE3\xC8\xFD,1,2,3\r\n", "\"\xB5\xE3\xC8\xFD\",1,2,3,1,2,3\r\n"},
         {"empty fields count as 0", "P1,,2,\r\n", "\"P1\",,2,,0,2,0\r\n"},
-        {"five fields shift the next record",
-         "P1,1,2,3,P2\r\n4,5,6\r\n",
+        {"five fields shift the next record", "P1,1,2,3,P2\r\n4,5,6\r\n",
          "\"P1\",1,2,3,1,2,3\r\n\"P2\",4,5,6,4,5,6\r\n"},
-        {"blank line between records is an empty field",
-         "1,1,2,3\r\n\r\n2,4,5\r\n",
+        {"blank line between records is an empty field", "1,1,2,3\r\n\r\n2,4,5\r\n",
          "1,1,2,3,1,2,3\r\n,2,4,5,2,4,5\r\n"},
-        {"four blank lines make a record of empty fields",
-         "\r\n\r\n\r\n\r\nP1,1,2,3\r\n",
+        {"four blank lines make a record of empty fields", "\r\n\r\n\r\n\r\nP1,1,2,3\r\n",
          ",,,,0,0,0\r\n\"P1\",1,2,3,1,2,3\r\n"},
         {"quoted number as coordinate", "P1,\"5\",2,3", "\"P1\",\"5\",2,3,5,2,3\r\n"},
         {"LF only", "P1,1,2,3\nP2,4,5,6\n", "\"P1\",1,2,3,1,2,3\r\n\"P2\",4,5,6,4,5,6\r\n"},
         {"empty file", "", ""},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         testing::TempDir dir;
         const std::string input = dir.Write("pts.txt", c.input);
         EXPECT_EQ(ConvertFile(input, dir.Path("ptsto"), Params{}, Never), BatchOutcome::Converted)
@@ -55,10 +52,10 @@ TEST(ConvertFile, WritesOneLinePerRecord) {
 
 TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
     const struct {
-        const char* name;
+        const char *name;
         std::string input, output;
         long line;
-        const char* says;
+        const char *says;
     } cases[] = {
         {"text coordinate", "P1,1,2,3\r\nP2,4,abc,6\r\nP3,7,8,9\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
          "第 2 条记录的坐标 y “abc” 不是数值"},
@@ -71,13 +68,13 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
         {"coordinate out of range", "P1,1,2,1e999\r\n", "", 1, "超出双精度数的范围"},
         {"unterminated quote", "P1,1,2,3\r\n\"P2,4,5,6\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2, "引号"},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         testing::TempDir dir;
         const std::string input = dir.Write("pts.txt", c.input);
         try {
             ConvertFile(input, dir.Path("ptsto"), Params{}, Never);
             ADD_FAILURE() << c.name << ": no error";
-        } catch (const Error& e) {
+        } catch (const Error &e) {
             EXPECT_EQ(e.file(), input) << c.name;
             EXPECT_EQ(e.line(), c.line) << c.name;
             EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
@@ -95,7 +92,7 @@ TEST(ConvertFile, NamesTheRecordWhoseArithmeticOverflows) {
     try {
         ConvertFile(input, dir.Path("ptsto"), p, Never);
         ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
+    } catch (const Error &e) {
         EXPECT_NE(std::string(e.what()).find("第 2 条记录"), std::string::npos) << e.what();
     }
     EXPECT_EQ(testing::ReadBytes(dir.Path("ptsto")), "\"P1\",1,2,3,11,22,33\r\n");
@@ -144,13 +141,19 @@ TEST(ConvertFile, GivesTheSinglePointResultForTheSameNumbers) {
     std::uniform_real_distribution<double> coordinate(-3e6, 3e6), small(-1e-5, 1e-5),
         shift(-500, 500);
     for (int round = 0; round < 20; ++round) {
-        const Params p{0, shift(random), shift(random), shift(random), small(random),
-                       small(random), small(random), small(random)};
+        const Params p{0,
+                       shift(random),
+                       shift(random),
+                       shift(random),
+                       small(random),
+                       small(random),
+                       small(random),
+                       small(random)};
         std::string content;
         std::vector<std::array<std::string, 3>> inputs;
         for (int i = 0; i < 50; ++i) {
             std::array<std::string, 3> xyz;
-            for (auto& v : xyz) {
+            for (auto &v : xyz) {
                 char buffer[40];
                 std::snprintf(buffer, sizeof buffer, "%.4f", coordinate(random));
                 v = buffer;
@@ -162,9 +165,9 @@ TEST(ConvertFile, GivesTheSinglePointResultForTheSameNumbers) {
         ConvertFile(dir.Write("pts.txt", content), dir.Path("ptsto"), p, Never);
         const std::string output = testing::ReadBytes(dir.Path("ptsto"));
         std::size_t lineStart = 0;
-        for (const auto& xyz : inputs) {
+        for (const auto &xyz : inputs) {
             std::string converted[3];
-            ConvertSinglePoint(p, xyz[0], xyz[1], xyz[2], [&](Axis a, const std::string& t) {
+            ConvertSinglePoint(p, xyz[0], xyz[1], xyz[2], [&](Axis a, const std::string &t) {
                 converted[static_cast<int>(a)] = t;
             });
             const std::size_t lineEnd = output.find("\r\n", lineStart);

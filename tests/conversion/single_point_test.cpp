@@ -11,10 +11,10 @@ namespace {
 
 using Shown = std::map<Axis, std::string>;
 
-Shown Convert(const Params& params, const char* x, const char* y, const char* z) {
+Shown Convert(const Params &params, const char *x, const char *y, const char *z) {
     Shown shown;
     ConvertSinglePoint(params, x, y, z,
-                       [&](Axis axis, const std::string& text) { shown[axis] = text; });
+                       [&](Axis axis, const std::string &text) { shown[axis] = text; });
     return shown;
 }
 
@@ -23,13 +23,19 @@ TEST(ConvertSinglePoint, ReadsTheBoxesAsUsersTypeThem) {
         const char *x, *y, *z;
         Shown expected;
     } cases[] = {
-        {"2860321.78", "592341.79", "0", {{Axis::X, "2860321.78"}, {Axis::Y, "592341.79"}, {Axis::Z, "0"}}},
+        {"2860321.78",
+         "592341.79",
+         "0",
+         {{Axis::X, "2860321.78"}, {Axis::Y, "592341.79"}, {Axis::Z, "0"}}},
         {"1.23456", "0.0625", "", {{Axis::X, "1.235"}, {Axis::Y, "0.062"}, {Axis::Z, "0"}}},
-        {"2860 321.78", "592341.79m", "abc", {{Axis::X, "2860321.78"}, {Axis::Y, "592341.79"}, {Axis::Z, "0"}}},
+        {"2860 321.78",
+         "592341.79m",
+         "abc",
+         {{Axis::X, "2860321.78"}, {Axis::Y, "592341.79"}, {Axis::Z, "0"}}},
         {"2,860,321.78", "1D3", "-0.0001", {{Axis::X, "2"}, {Axis::Y, "1000"}, {Axis::Z, "0"}}},
         {"12.5", "-0.25", "3", {{Axis::X, "12.5"}, {Axis::Y, "-0.25"}, {Axis::Z, "3"}}},
     };
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(Convert(Params{}, c.x, c.y, c.z), c.expected) << c.x << " " << c.y << " " << c.z;
 }
 
@@ -44,13 +50,13 @@ TEST(ConvertSinglePoint, StopsAtAnOverflowKeepingWhatWasShown) {
     p[Scale] = 10.0;
     Shown shown;
     EXPECT_THROW(ConvertSinglePoint(p, "1", "1e308", "1",
-                                    [&](Axis a, const std::string& t) { shown[a] = t; }),
+                                    [&](Axis a, const std::string &t) { shown[a] = t; }),
                  Error);
     EXPECT_EQ(shown, (Shown{{Axis::X, "11"}}));
 
     shown.clear();
     EXPECT_THROW(ConvertSinglePoint(Params{}, "1e999", "1", "1",
-                                    [&](Axis a, const std::string& t) { shown[a] = t; }),
+                                    [&](Axis a, const std::string &t) { shown[a] = t; }),
                  Error);
     EXPECT_TRUE(shown.empty());
 }

@@ -57,7 +57,7 @@ struct Recorder {
         EstimationHooks hooks;
         hooks.searchDone = [this] { calls.push_back("searchDone"); };
         hooks.noTriple = [this] { calls.push_back("noTriple"); };
-        hooks.store = [this](const Params& p) {
+        hooks.store = [this](const Params &p) {
             calls.push_back("store");
             stored = p;
         };
@@ -86,11 +86,10 @@ TEST(AccuracyReport, ReplacesAnEarlierReportWithoutAsking) {
 
 TEST(AccuracyReport, WithoutAUsableTripleSaysSoOnceAndLeavesAnEmptyReport) {
     const std::string inputs[] = {
-        "",
-        "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\n",
+        "", "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\n",
         "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\nC,2,2,5,3,3,3\r\n", // collinear in plan
     };
-    for (const std::string& content : inputs) {
+    for (const std::string &content : inputs) {
         testing::TempDir dir;
         const std::string input = dir.Write("gps.txt", content);
         dir.Write("gps七参数精度评估.txt", "old report");
@@ -137,8 +136,8 @@ TEST(AccuracyReport, CannotBeWrittenIntoAMissingFolder) {
 
 TEST(ReportPathFor, DropsFourCharactersAndAppendsTheReportName) {
     const struct {
-        const char* in;
-        const char* out;
+        const char *in;
+        const char *out;
     } cases[] = {
         {"D:\\survey\\gps.txt", "D:\\survey\\gps七参数精度评估.txt"},
         {"/data/gps.dat1", "/data/gps.七参数精度评估.txt"},
@@ -146,7 +145,7 @@ TEST(ReportPathFor, DropsFourCharactersAndAppendsTheReportName) {
         {"/数据/控制点一二", "/数据/控七参数精度评估.txt"},
         {"a.b", "七参数精度评估.txt"},
     };
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(ReportPathFor(c.in), c.out) << c.in;
 }
 

@@ -8,7 +8,7 @@
 namespace kovarim {
 namespace {
 
-CommonPointTable Read(const std::string& content) {
+CommonPointTable Read(const std::string &content) {
     testing::TempDir dir;
     return ReadCommonPointFile(dir.Write("gps.txt", content));
 }
@@ -19,7 +19,7 @@ TEST(ReadCommonPointFile, NumbersThePointsInFileOrder) {
     ASSERT_EQ(table.PointCount(), 3);
     EXPECT_EQ(table.Point(1).Name, "A");
     EXPECT_EQ(table.Point(3).Name, "A"); // same name, another point
-    const CommonPoint& b = table.Point(2);
+    const CommonPoint &b = table.Point(2);
     EXPECT_EQ(b.Name, "B");
     EXPECT_EQ(b.x1, 7);
     EXPECT_EQ(b.y1, 8);
@@ -31,21 +31,22 @@ TEST(ReadCommonPointFile, NumbersThePointsInFileOrder) {
 
 TEST(ReadCommonPointFile, AcceptsTheLayoutsThatOccur) {
     const struct {
-        const char* name;
+        const char *name;
         std::string content;
         int points;
         std::string lastName;
     } cases[] = {
         {"last line without line end", "A,1,2,3,4,5,6\r\nB,1,2,3,4,5,6", 2, "B"},
         {"LF only", "A,1,2,3,4,5,6\nB,1,2,3,4,5,6\n", 2, "B"},
-        {"blank lines anywhere are skipped", "\r\nA,1,2,3,4,5,6\r\n  \r\n\r\nB,1,2,3,4,5,6\r\n\r\n", 2, "B"},
+        {"blank lines anywhere are skipped", "\r\nA,1,2,3,4,5,6\r\n  \r\n\r\nB,1,2,3,4,5,6\r\n\r\n",
+         2, "B"},
         {"quoted name with commas", "\"P,1\",1,2,3,4,5,6\r\n", 1, "P,1"},
         {"GBK name", "\xB5\xE3\xC8\xFD,1,2,3,4,5,6\r\n", 1, "\xB5\xE3\xC8\xFD"},
         {"blanks around fields", " A , 1 ,2, 3,4 ,5,6 \r\n", 1, "A"},
         {"empty file", "", 0, ""},
         {"only blank lines", "\r\n\r\n", 0, ""},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         const CommonPointTable table = Read(c.content);
         ASSERT_EQ(table.PointCount(), c.points) << c.name;
         if (c.points > 0) {
@@ -64,13 +65,14 @@ TEST(ReadCommonPointFile, KeepsTheKindOfTheName) {
 
 TEST(ReadCommonPointFile, RejectsMalformedLinesNamingLineAndField) {
     const struct {
-        const char* name;
+        const char *name;
         std::string content;
         long line;
         int field;
-        const char* says;
+        const char *says;
     } cases[] = {
-        {"too few fields", "A,1,2,3,4,5,6\r\nB,1,2,3,4,5\r\nC,1,2,3,4,5,6\r\n", 2, 0, "实际有 6 个"},
+        {"too few fields", "A,1,2,3,4,5,6\r\nB,1,2,3,4,5\r\nC,1,2,3,4,5,6\r\n", 2, 0,
+         "实际有 6 个"},
         {"too many fields", "A,1,2,3,4,5,6,7\r\n", 1, 0, "实际有 8 个"},
         {"trailing comma", "A,1,2,3,4,5,6,\r\n", 1, 0, "实际有 8 个"},
         {"two records on one line", "A,1,2,3,4,5,6,B,1,2,3,4,5,6\r\n", 1, 0, "实际有 14 个"},
@@ -81,11 +83,11 @@ TEST(ReadCommonPointFile, RejectsMalformedLinesNamingLineAndField) {
         {"unterminated quote", "A,1,2,3,4,5,6\r\n\"B,1,2,3,4,5,6\r\n", 2, 0, "引号"},
         {"binary garbage", std::string("\x01\x02\xFF\x00\x7F,\x80", 7), 1, 0, "实际有 2 个"},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         try {
             Read(c.content);
             ADD_FAILURE() << c.name << ": no error";
-        } catch (const Error& e) {
+        } catch (const Error &e) {
             EXPECT_EQ(e.line(), c.line) << c.name;
             EXPECT_EQ(e.field(), c.field) << c.name;
             EXPECT_NE(e.file().find("gps.txt"), std::string::npos) << c.name;

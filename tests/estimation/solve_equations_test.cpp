@@ -32,7 +32,7 @@ EquationSystem KnownSystem() {
     return s;
 }
 
-bool Solve(EquationSystem& s) { return SolveEquations(s.EquationCount, s.A, s.b, s.labels); }
+bool Solve(EquationSystem &s) { return SolveEquations(s.EquationCount, s.A, s.b, s.labels); }
 
 TEST(SolveEquations, LeavesSolutionIdentityAndMisclosures) {
     EquationSystem s = KnownSystem();
@@ -96,10 +96,9 @@ TEST(SolveEquations, FailsWhenAColumnHasNoPivotAndExchangesNothing) {
 TEST(SolveEquations, ReproducesTheParametersOfExactlyFittingPoints) {
     const Params truth{0, 12.3, -45.6, 7.8, 4e-6, 1.5e-6, -2.5e-6, 3e-6};
     CommonPointTable table;
-    const double plan[3][3] = {{2860100.0, 592200.0, 10.0},
-                               {2863400.0, 592900.0, 55.0},
-                               {2861800.0, 595100.0, 140.0}};
-    for (const auto& q : plan) {
+    const double plan[3][3] = {
+        {2860100.0, 592200.0, 10.0}, {2863400.0, 592900.0, 55.0}, {2861800.0, 595100.0, 140.0}};
+    for (const auto &q : plan) {
         CommonPoint p;
         p.x1 = q[0], p.y1 = q[1], p.z1 = q[2];
         const Point3 out = TransformPoint(truth, q[0], q[1], q[2]);

@@ -18,9 +18,9 @@ CommonPoint At(double x, double y, double z = 0.0) {
     return p;
 }
 
-CommonPointTable Table(const std::vector<CommonPoint>& points) {
+CommonPointTable Table(const std::vector<CommonPoint> &points) {
     CommonPointTable table;
-    for (const auto& p : points)
+    for (const auto &p : points)
         table.Add(p);
     return table;
 }
@@ -30,13 +30,13 @@ TEST(CountTriples, CountsEveryChoiceOfThree) {
         int points;
         long long triples;
     } cases[] = {{0, 0}, {2, 0}, {3, 1}, {4, 4}, {5, 10}, {100, 161700}, {1000, 166167000}};
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(CountTriples(c.points), c.triples) << c.points;
 }
 
 TEST(IsDegenerate, RejectsCoincidentAndCollinearTriplesInPlanOnly) {
     const struct {
-        const char* name;
+        const char *name;
         CommonPoint i, j, k;
         bool degenerate;
     } cases[] = {
@@ -51,7 +51,7 @@ TEST(IsDegenerate, RejectsCoincidentAndCollinearTriplesInPlanOnly) {
         {"a general triangle", At(0, 0), At(10, 1), At(3, 8), false},
         {"nearly collinear passes", At(0, 0), At(1, 1), At(2, 2.000000001), false},
     };
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(IsDegenerate(c.i, c.j, c.k), c.degenerate) << c.name;
 }
 
@@ -59,17 +59,27 @@ TEST(IsDegenerate, RejectsCoincidentAndCollinearTriplesInPlanOnly) {
 // so the first triple in enumeration order that is not rejected is chosen.
 TEST(FindBestTriple, ChoosesTheEarliestOfEqualTriplesInEnumerationOrder) {
     const struct {
-        const char* name;
+        const char *name;
         std::vector<CommonPoint> points;
         long long ordinal;
         int first, second, third;
     } cases[] = {
         {"three points", {At(0, 0), At(1, 0), At(1, 1)}, 1, 1, 2, 3},
-        {"(1,2,3) collinear: next is (1,2,4)", {At(0, 0), At(1, 1), At(2, 2), At(0, 5), At(9, 1)}, 2, 1, 2, 4},
-        {"1 and 2 coincide: next is (1,3,4)", {At(0, 0), At(0, 0), At(2, 1), At(0, 5), At(9, 1)}, 4, 1, 3, 4},
+        {"(1,2,3) collinear: next is (1,2,4)",
+         {At(0, 0), At(1, 1), At(2, 2), At(0, 5), At(9, 1)},
+         2,
+         1,
+         2,
+         4},
+        {"1 and 2 coincide: next is (1,3,4)",
+         {At(0, 0), At(0, 0), At(2, 1), At(0, 5), At(9, 1)},
+         4,
+         1,
+         3,
+         4},
         {"rejected up to (1,3,5)", {At(0, 0), At(0, 0), At(1, 1), At(2, 2), At(5, 0)}, 5, 1, 3, 5},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         for (auto search : {FindBestTriple, FindBestTripleLiteral}) {
             const TripleChoice best = search(Table(c.points), {});
             EXPECT_EQ(best.BestTriple, c.ordinal) << c.name;
@@ -84,7 +94,7 @@ TEST(FindBestTriple, ChoosesTheEarliestOfEqualTriplesInEnumerationOrder) {
 TEST(FindBestTriple, ChoosesNothingBelowThreePointsOrWhenAllAreRejected) {
     const std::vector<std::vector<CommonPoint>> sets = {
         {}, {At(0, 0), At(1, 1)}, {At(0, 0), At(1, 1), At(2, 2), At(3, 3)}};
-    for (const auto& points : sets) {
+    for (const auto &points : sets) {
         const TripleChoice best = FindBestTriple(Table(points));
         EXPECT_EQ(best.BestTriple, 0) << points.size();
         EXPECT_EQ(best.First, 0) << points.size();
@@ -93,7 +103,7 @@ TEST(FindBestTriple, ChoosesNothingBelowThreePointsOrWhenAllAreRejected) {
 
 TEST(FindBestTriple, NeverChoosesAMisclosureOf99999OrMore) {
     std::vector<CommonPoint> points = {At(0, 0), At(1, 0), At(1, 1), At(0, 1)};
-    for (auto& p : points)
+    for (auto &p : points)
         p.x2 += p.x1 * 1e6; // a stretch along X alone: no similarity comes close
 
     const TripleChoice best = FindBestTriple(Table(points));
@@ -128,9 +138,9 @@ TEST(FindBestTriple, ReportsAtLeastEveryThousandthOfALongSearch) {
 
 // ---- The program's search against the literal reference --------------------
 
-using Generator = CommonPoint (*)(std::mt19937_64&, int index);
+using Generator = CommonPoint (*)(std::mt19937_64 &, int index);
 
-CommonPoint Survey(std::mt19937_64& r, int) {
+CommonPoint Survey(std::mt19937_64 &r, int) {
     std::uniform_real_distribution<double> plan(0, 5000), h(0, 300);
     std::normal_distribution<double> noise(0, 0.003);
     CommonPoint p;
@@ -143,7 +153,7 @@ CommonPoint Survey(std::mt19937_64& r, int) {
 
 // Small integers: coincident points, collinear triples, zero pivots that force
 // row exchanges, and many exactly equal misclosures.
-CommonPoint SmallGrid(std::mt19937_64& r, int) {
+CommonPoint SmallGrid(std::mt19937_64 &r, int) {
     std::uniform_int_distribution<int> v(0, 3);
     CommonPoint p;
     p.x1 = v(r), p.y1 = v(r), p.z1 = v(r);
@@ -152,7 +162,7 @@ CommonPoint SmallGrid(std::mt19937_64& r, int) {
 }
 
 // Equal x1 or z1 for many points: zero entries on the diagonal.
-CommonPoint SharedColumns(std::mt19937_64& r, int index) {
+CommonPoint SharedColumns(std::mt19937_64 &r, int index) {
     std::uniform_real_distribution<double> u(-100, 100);
     CommonPoint p;
     p.x1 = index % 3 == 0 ? 5.0 : u(r);
@@ -163,7 +173,7 @@ CommonPoint SharedColumns(std::mt19937_64& r, int index) {
 }
 
 // Points near one line, and exactly on it.
-CommonPoint NearlyCollinear(std::mt19937_64& r, int index) {
+CommonPoint NearlyCollinear(std::mt19937_64 &r, int index) {
     std::uniform_real_distribution<double> t(0, 1000);
     const double s = t(r);
     CommonPoint p;
@@ -173,13 +183,13 @@ CommonPoint NearlyCollinear(std::mt19937_64& r, int index) {
 }
 
 // Exact fit of the identity: every good triple ties at 0.
-CommonPoint ExactFit(std::mt19937_64& r, int) {
+CommonPoint ExactFit(std::mt19937_64 &r, int) {
     std::uniform_int_distribution<int> v(-50, 50);
     return At(v(r), v(r), v(r));
 }
 
 // Coordinates beyond what the elimination can hold: overflows and NaNs.
-CommonPoint Extreme(std::mt19937_64& r, int index) {
+CommonPoint Extreme(std::mt19937_64 &r, int index) {
     CommonPoint p = Survey(r, index);
     if (index % 3 == 0)
         p.x2 = index % 2 ? 1.7e308 : -1.7e308, p.x1 = -p.x2;
@@ -192,15 +202,18 @@ bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(FindBestTriple, GivesTheLiteralSearchsChoiceBitForBit) {
     const struct {
-        const char* name;
+        const char *name;
         Generator make;
         int points;
     } sets[] = {
-        {"survey", Survey, 25},           {"small grid", SmallGrid, 14},
-        {"shared columns", SharedColumns, 18}, {"nearly collinear", NearlyCollinear, 16},
-        {"exact fit", ExactFit, 12},       {"extreme values", Extreme, 15},
+        {"survey", Survey, 25},
+        {"small grid", SmallGrid, 14},
+        {"shared columns", SharedColumns, 18},
+        {"nearly collinear", NearlyCollinear, 16},
+        {"exact fit", ExactFit, 12},
+        {"extreme values", Extreme, 15},
     };
-    for (const auto& set : sets) {
+    for (const auto &set : sets) {
         for (std::uint64_t seed = 1; seed <= 40; ++seed) {
             std::mt19937_64 random(seed);
             CommonPointTable table;
@@ -212,8 +225,7 @@ TEST(FindBestTriple, GivesTheLiteralSearchsChoiceBitForBit) {
             ASSERT_EQ(fast.First, literal.First) << set.name << " seed " << seed;
             ASSERT_EQ(fast.Second, literal.Second) << set.name << " seed " << seed;
             ASSERT_EQ(fast.Third, literal.Third) << set.name << " seed " << seed;
-            ASSERT_TRUE(SameBits(std::fabs(fast.BestMisclosure),
-                                 std::fabs(literal.BestMisclosure)))
+            ASSERT_TRUE(SameBits(std::fabs(fast.BestMisclosure), std::fabs(literal.BestMisclosure)))
                 << set.name << " seed " << seed;
         }
     }

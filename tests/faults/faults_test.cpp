@@ -19,10 +19,10 @@ namespace fs = std::filesystem;
 
 const std::string kPoints = "A,0,0,0,10,20,30\r\nB,100,0,0,110,20,30\r\nC,0,100,0,10,120,30\r\n";
 
-std::string ErrorOf(const std::function<void()>& action) {
+std::string ErrorOf(const std::function<void()> &action) {
     try {
         action();
-    } catch (const Error& e) {
+    } catch (const Error &e) {
         return e.what();
     }
     return "<no error>";
@@ -31,7 +31,7 @@ std::string ErrorOf(const std::function<void()>& action) {
 // Where the report or the output cannot go. As root, permission bits do not
 // stop a write, so the kernel's own read-only files stand in.
 struct Unwritable {
-    const char* name;
+    const char *name;
     std::string target;
 };
 
@@ -42,13 +42,13 @@ std::vector<Unwritable> UnwritableTargets() {
 }
 
 TEST(Faults, ReportThatCannotBeWrittenIsReportedAndParametersStayConsistent) {
-    for (const auto& target : UnwritableTargets()) {
+    for (const auto &target : UnwritableTargets()) {
         testing::TempDir dir;
         const std::string input = dir.Write("gps.txt", kPoints);
         fs::create_symlink(target.target, dir.Path("gps七参数精度评估.txt"));
         int stores = 0;
         EstimationHooks hooks;
-        hooks.store = [&](const Params&) { ++stores; };
+        hooks.store = [&](const Params &) { ++stores; };
         const std::string error = ErrorOf([&] { Estimate(input, hooks); });
         EXPECT_NE(error.find("gps七参数精度评估.txt"), std::string::npos)
             << target.name << ": " << error;
@@ -58,11 +58,11 @@ TEST(Faults, ReportThatCannotBeWrittenIsReportedAndParametersStayConsistent) {
 }
 
 TEST(Faults, BatchOutputThatCannotBeWrittenIsReportedAndTheInputStays) {
-    for (const auto& target : UnwritableTargets()) {
+    for (const auto &target : UnwritableTargets()) {
         testing::TempDir dir;
         const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
-        const std::string error = ErrorOf(
-            [&] { ConvertFile(input, target.target, Params{}, [] { return true; }); });
+        const std::string error =
+            ErrorOf([&] { ConvertFile(input, target.target, Params{}, [] { return true; }); });
         EXPECT_NE(error.find(target.target), std::string::npos) << target.name << ": " << error;
         EXPECT_EQ(testing::ReadBytes(input), "P1,1,2,3\r\n") << target.name;
     }
@@ -81,8 +81,9 @@ TEST(Faults, InputThatVanishedAfterTheDialogIsReported) {
     testing::TempDir dir;
     const std::string gone = dir.Path("gone.txt");
     EXPECT_NE(ErrorOf([&] { Estimate(gone, {}); }).find("无法打开"), std::string::npos);
-    EXPECT_NE(ErrorOf([&] { ConvertFile(gone, dir.Path("goneto"), Params{}, [] { return true; }); })
-                  .find("无法打开"),
+    EXPECT_NE(ErrorOf([&] {
+                  ConvertFile(gone, dir.Path("goneto"), Params{}, [] { return true; });
+              }).find("无法打开"),
               std::string::npos);
     EXPECT_FALSE(fs::exists(dir.Path("gone七参数精度评估.txt")));
 }
@@ -113,7 +114,8 @@ TEST(Faults, HundredMegabyteFilesAreRefusedQuickly) {
     const std::string valid = dir.Path("many.txt");
     {
         std::ofstream out(valid, std::ios::binary);
-        const std::string line = "P,2860321.780,592341.790,12.345,2860221.780,592441.790,20.345\r\n";
+        const std::string line =
+            "P,2860321.780,592341.790,12.345,2860221.780,592441.790,20.345\r\n";
         for (std::size_t written = 0; written < 100u << 20; written += line.size())
             out << line;
     }
@@ -127,8 +129,9 @@ TEST(Faults, HundredMegabyteFilesAreRefusedQuickly) {
             out << block;
     }
     EXPECT_NE(ErrorOf([&] { Estimate(garbage, {}); }).find("字段过长"), std::string::npos);
-    EXPECT_NE(ErrorOf([&] { ConvertFile(garbage, dir.Path("out"), Params{}, [] { return true; }); })
-                  .find("字段过长"),
+    EXPECT_NE(ErrorOf([&] {
+                  ConvertFile(garbage, dir.Path("out"), Params{}, [] { return true; });
+              }).find("字段过长"),
               std::string::npos);
 }
 

@@ -17,11 +17,14 @@ Params Only(int index, double value) {
 
 TEST(TransformPoint, FollowsTheSignConventionsOfEachParameter) {
     const struct {
-        const char* name;
+        const char *name;
         Params params;
         Point3 in, out;
     } cases[] = {
-        {"all zero is the identity", Params{}, {2860321.78, 592341.79, 12.345}, {2860321.78, 592341.79, 12.345}},
+        {"all zero is the identity",
+         Params{},
+         {2860321.78, 592341.79, 12.345},
+         {2860321.78, 592341.79, 12.345}},
         {"translations", {0, 1, 2, 3, 0, 0, 0, 0}, {10, 20, 30}, {11, 22, 33}},
         {"scale", Only(Scale, 0.000001), {1000000, 0, 0}, {1000001, 0, 0}},
         {"RotZ, Y into X", Only(RotZ, 0.000001), {0, 1000000, 0}, {1, 1000000, 0}},
@@ -31,7 +34,7 @@ TEST(TransformPoint, FollowsTheSignConventionsOfEachParameter) {
         {"RotY, Z into X", Only(RotY, 0.000001), {0, 0, 1000000}, {-1, 0, 1000000}},
         {"RotY, X into Z", Only(RotY, 0.000001), {1000000, 0, 0}, {1000000, 0, 1}},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         const Point3 out = TransformPoint(c.params, c.in.X, c.in.Y, c.in.Z);
         EXPECT_EQ(out.X, c.out.X) << c.name;
         EXPECT_EQ(out.Y, c.out.Y) << c.name;
@@ -41,8 +44,14 @@ TEST(TransformPoint, FollowsTheSignConventionsOfEachParameter) {
 
 TEST(TransformPoint, EvaluatesInTheFixedOrder) {
     // Values whose sum depends on the order of the additions.
-    const Params p{0, -48.683200844512584, 0.2, 0.3, 6.749381641929201e-06, 3e-6,
-                   -4.812919713439847e-06, -5.313380779066073e-06};
+    const Params p{0,
+                   -48.683200844512584,
+                   0.2,
+                   0.3,
+                   6.749381641929201e-06,
+                   3e-6,
+                   -4.812919713439847e-06,
+                   -5.313380779066073e-06};
     const double X = 2860321.78, Y = 592341.79, Z = 32.76442961990655;
     EXPECT_EQ(TransformX(p, X, Y, Z), (((X * p[4] + p[1]) - Z * p[6]) + Y * p[7]) + X);
     EXPECT_EQ(TransformY(p, X, Y, Z), (((Y * p[4] + p[2]) + Z * p[5]) - X * p[7]) + Y);
@@ -61,11 +70,10 @@ TEST(RoundCoordinate, RoundsToThreePlacesWithHalvesToEven) {
     const struct {
         double in, out;
     } cases[] = {
-        {0.0625, 0.062},   {0.1875, 0.188},   {-0.0625, -0.062}, {2860321.78, 2860321.78},
-        {1.23456, 1.235},  {300.4567, 300.457},
-        {-1e-9, -0.0},
+        {0.0625, 0.062},  {0.1875, 0.188},     {-0.0625, -0.062}, {2860321.78, 2860321.78},
+        {1.23456, 1.235}, {300.4567, 300.457}, {-1e-9, -0.0},
     };
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(RoundCoordinate(c.in), c.out) << c.in;
 }
 

@@ -7,7 +7,7 @@
 namespace kovarim {
 namespace {
 
-std::string Print(void (*fill)(ColumnPrinter&)) {
+std::string Print(void (*fill)(ColumnPrinter &)) {
     testing::TempDir dir;
     const std::string path = dir.Path("out.txt");
     TextFileWriter file(path, TextFileWriter::Mode::Replace);
@@ -18,27 +18,27 @@ std::string Print(void (*fill)(ColumnPrinter&)) {
 }
 
 TEST(ColumnPrinter, PadsToTheColumnCountingFromOne) {
-    EXPECT_EQ(Print([](ColumnPrinter& p) { p.Text("ab").Column(5).Text("c").EndLine(); }),
+    EXPECT_EQ(Print([](ColumnPrinter &p) { p.Text("ab").Column(5).Text("c").EndLine(); }),
               "ab  c\r\n");
 }
 
 TEST(ColumnPrinter, WritesNothingWhenAlreadyAtTheColumn) {
-    EXPECT_EQ(Print([](ColumnPrinter& p) { p.Text("abcd").Column(5).Text("e").EndLine(); }),
+    EXPECT_EQ(Print([](ColumnPrinter &p) { p.Text("abcd").Column(5).Text("e").EndLine(); }),
               "abcde\r\n");
 }
 
 TEST(ColumnPrinter, StartsANewLineWhenTheLineReachesPastTheColumn) {
-    EXPECT_EQ(Print([](ColumnPrinter& p) { p.Text("abcde").Column(5).Text("f").EndLine(); }),
+    EXPECT_EQ(Print([](ColumnPrinter &p) { p.Text("abcde").Column(5).Text("f").EndLine(); }),
               "abcde\r\n    f\r\n");
 }
 
 TEST(ColumnPrinter, CountsEveryByteOfAGbkCharacterAsAColumn) {
-    EXPECT_EQ(Print([](ColumnPrinter& p) { p.Text("\xB5\xE3").Column(4).Text("x").EndLine(); }),
+    EXPECT_EQ(Print([](ColumnPrinter &p) { p.Text("\xB5\xE3").Column(4).Text("x").EndLine(); }),
               "\xB5\xE3 x\r\n");
 }
 
 TEST(ColumnPrinter, PrintsNumbersWithSignPositionAndTrailingSpace) {
-    EXPECT_EQ(Print([](ColumnPrinter& p) { p.Number(2).Column(5).Number(-0.5).EndLine(); }),
+    EXPECT_EQ(Print([](ColumnPrinter &p) { p.Number(2).Column(5).Number(-0.5).EndLine(); }),
               " 2  -0.5 \r\n");
 }
 

@@ -18,7 +18,7 @@ struct Expected {
     bool endsLine;
 };
 
-std::vector<Field> ReadAll(const std::string& content) {
+std::vector<Field> ReadAll(const std::string &content) {
     testing::TempDir dir;
     FieldReader reader(dir.Write("in.txt", content));
     std::vector<Field> fields;
@@ -33,26 +33,48 @@ constexpr auto E = FieldKind::Empty;
 
 TEST(FieldReader, SplitsFieldsByTheRulesOfTheDataFiles) {
     const struct {
-        const char* name;
+        const char *name;
         std::string content;
         std::vector<Expected> fields;
     } cases[] = {
-        {"CR LF lines", "a,1\r\nb,2\r\n", {{T, "a", 1, false}, {N, "1", 1, true}, {T, "b", 2, false}, {N, "2", 2, true}}},
+        {"CR LF lines",
+         "a,1\r\nb,2\r\n",
+         {{T, "a", 1, false}, {N, "1", 1, true}, {T, "b", 2, false}, {N, "2", 2, true}}},
         {"no final line end", "a,1", {{T, "a", 1, false}, {N, "1", 1, true}}},
-        {"LF and lone CR end lines too", "a\nb\rc", {{T, "a", 1, true}, {T, "b", 2, true}, {T, "c", 3, true}}},
-        {"blanks around unquoted fields", "  a b  ,\t2 \r\n", {{T, "a b", 1, false}, {N, "2", 1, true}}},
+        {"LF and lone CR end lines too",
+         "a\nb\rc",
+         {{T, "a", 1, true}, {T, "b", 2, true}, {T, "c", 3, true}}},
+        {"blanks around unquoted fields",
+         "  a b  ,\t2 \r\n",
+         {{T, "a b", 1, false}, {N, "2", 1, true}}},
         {"quoted field keeps commas", "\"P,1\",2", {{T, "P,1", 1, false}, {N, "2", 1, true}}},
         {"quoted number stays text", "\"12\"", {{T, "12", 1, true}}},
-        {"junk after the closing quote is ignored", "\"a\" x,1", {{T, "a", 1, false}, {N, "1", 1, true}}},
-        {"quoted field over a line end", "\"a\r\nb\",1", {{T, "a\r\nb", 1, false}, {N, "1", 2, true}}},
-        {"blank line is one empty field", "a\r\n\r\nb", {{T, "a", 1, true}, {E, "", 2, true}, {T, "b", 3, true}}},
-        {"line of blanks is one empty field", "a\r\n   \r\nb", {{T, "a", 1, true}, {E, "", 2, true}, {T, "b", 3, true}}},
-        {"empty field between commas", "a,,b", {{T, "a", 1, false}, {E, "", 1, false}, {T, "b", 1, true}}},
-        {"GBK bytes pass unchanged", "\xB5\xE3\xBA\xC5,1", {{T, "\xB5\xE3\xBA\xC5", 1, false}, {N, "1", 1, true}}},
-        {"NUL bytes are ordinary bytes", std::string("a\0b,1", 5), {{T, std::string("a\0b", 3), 1, false}, {N, "1", 1, true}}},
-        {"numbers by value", "007,-.5,1e3", {{N, "007", 1, false}, {N, "-.5", 1, false}, {N, "1e3", 1, true}}},
+        {"junk after the closing quote is ignored",
+         "\"a\" x,1",
+         {{T, "a", 1, false}, {N, "1", 1, true}}},
+        {"quoted field over a line end",
+         "\"a\r\nb\",1",
+         {{T, "a\r\nb", 1, false}, {N, "1", 2, true}}},
+        {"blank line is one empty field",
+         "a\r\n\r\nb",
+         {{T, "a", 1, true}, {E, "", 2, true}, {T, "b", 3, true}}},
+        {"line of blanks is one empty field",
+         "a\r\n   \r\nb",
+         {{T, "a", 1, true}, {E, "", 2, true}, {T, "b", 3, true}}},
+        {"empty field between commas",
+         "a,,b",
+         {{T, "a", 1, false}, {E, "", 1, false}, {T, "b", 1, true}}},
+        {"GBK bytes pass unchanged",
+         "\xB5\xE3\xBA\xC5,1",
+         {{T, "\xB5\xE3\xBA\xC5", 1, false}, {N, "1", 1, true}}},
+        {"NUL bytes are ordinary bytes",
+         std::string("a\0b,1", 5),
+         {{T, std::string("a\0b", 3), 1, false}, {N, "1", 1, true}}},
+        {"numbers by value",
+         "007,-.5,1e3",
+         {{N, "007", 1, false}, {N, "-.5", 1, false}, {N, "1e3", 1, true}}},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         const std::vector<Field> fields = ReadAll(c.content);
         ASSERT_EQ(fields.size(), c.fields.size()) << c.name;
         for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -89,18 +111,19 @@ TEST(FieldReader, TellsWhetherAFieldFollowsAtTheEndOfTheFile) {
 
 TEST(FieldReader, RejectsMalformedInputWithTheLine) {
     const struct {
-        const char* name;
+        const char *name;
         std::string content;
         long line;
     } cases[] = {
         {"unterminated quote", "a,1\r\n\"abc,2\r\n3", 2},
-        {"field longer than the limit", "x\r\n" + std::string(FieldReader::kMaxFieldBytes + 1, 'a'), 2},
+        {"field longer than the limit", "x\r\n" + std::string(FieldReader::kMaxFieldBytes + 1, 'a'),
+         2},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         try {
             ReadAll(c.content);
             ADD_FAILURE() << c.name << ": no error";
-        } catch (const Error& e) {
+        } catch (const Error &e) {
             EXPECT_EQ(e.line(), c.line) << c.name;
             EXPECT_NE(e.file().find("in.txt"), std::string::npos) << c.name;
         }
@@ -111,7 +134,7 @@ TEST(FieldReader, NamesAFileThatCannotBeOpened) {
     try {
         FieldReader reader("/nonexistent/folder/pts.txt");
         ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
+    } catch (const Error &e) {
         EXPECT_EQ(e.file(), "/nonexistent/folder/pts.txt");
         EXPECT_NE(std::string(e.what()).find("无法打开"), std::string::npos);
     }

@@ -13,8 +13,8 @@ std::string ToGbk(std::string_view utf8) {
     iconv_t cd = iconv_open("GBK", "UTF-8");
     EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
     std::string in(utf8), out(in.size() * 2 + 8, '\0');
-    char* inPtr = in.data();
-    char* outPtr = out.data();
+    char *inPtr = in.data();
+    char *outPtr = out.data();
     std::size_t inLeft = in.size(), outLeft = out.size();
     EXPECT_NE(iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
     iconv_close(cd);
@@ -23,7 +23,7 @@ std::string ToGbk(std::string_view utf8) {
 }
 
 TEST(GbkTexts, AreTheGbkEncodingOfTheirReadableText) {
-    for (const gbk::Text& text : gbk::kAll)
+    for (const gbk::Text &text : gbk::kAll)
         EXPECT_EQ(text.bytes, ToGbk(text.readable)) << text.readable;
 }
 

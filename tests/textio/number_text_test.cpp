@@ -9,7 +9,7 @@ namespace kovarim {
 namespace {
 
 struct ParseCase {
-    const char* text;
+    const char *text;
     NumberParse status;
     double value;
 };
@@ -41,7 +41,7 @@ TEST(ParseFieldNumber, AcceptsOnlyWholeDecimalNumbers) {
         {"12m", NumberParse::NotANumber, 0.0},
         {"1 2", NumberParse::NotANumber, 0.0},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         const ParsedNumber parsed = ParseFieldNumber(c.text);
         EXPECT_EQ(parsed.status, c.status) << c.text;
         if (c.status == NumberParse::Ok) {
@@ -69,7 +69,7 @@ TEST(ParseLeadingNumber, ReadsTheNumberAtTheStartAndIgnoresBlanks) {
         {"m5", NumberParse::Ok, 0.0},
         {"1e400", NumberParse::OutOfRange, 0.0},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         const ParsedNumber parsed = ParseLeadingNumber(c.text);
         EXPECT_EQ(parsed.status, c.status) << c.text;
         EXPECT_EQ(parsed.value, c.value) << c.text;
@@ -79,7 +79,7 @@ TEST(ParseLeadingNumber, ReadsTheNumberAtTheStartAndIgnoresBlanks) {
 TEST(FormatNumber, WritesAtMostFifteenSignificantDigitsWithoutTrailingZeros) {
     const struct {
         double value;
-        const char* text;
+        const char *text;
     } cases[] = {
         {0.0, "0"},
         {-0.0, "0"},
@@ -105,7 +105,7 @@ TEST(FormatNumber, WritesAtMostFifteenSignificantDigitsWithoutTrailingZeros) {
         {-1.5e-300, "-1.5E-300"},
         {5e-324, "4.94065645841247E-324"},
     };
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(FormatNumber(c.value), c.text) << c.value;
 }
 
@@ -123,8 +123,8 @@ TEST(FormatNumber, ReadsBackToTheSameValue) {
     std::uniform_int_distribution<long long> mantissa(-999999999999999LL, 999999999999999LL);
     std::uniform_int_distribution<int> exponent(-30, 30);
     for (int i = 0; i < 20000; ++i) {
-        const double value = std::stod(std::to_string(mantissa(random)) + "e" +
-                                       std::to_string(exponent(random)));
+        const double value =
+            std::stod(std::to_string(mantissa(random)) + "e" + std::to_string(exponent(random)));
         const ParsedNumber back = ParseFieldNumber(FormatNumber(value));
         ASSERT_EQ(back.status, NumberParse::Ok) << FormatNumber(value);
         ASSERT_EQ(back.value, value) << FormatNumber(value);
