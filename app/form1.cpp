@@ -113,6 +113,16 @@ Form1::Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent)
         setTabOrder(order[i], order[i + 1]);
     Command1->setFocus();
 
+    const std::pair<QWidget *, const char *> names[] = {
+        {Command1, "Command1"}, {Command2, "Command2"}, {Command3, "Command3"},
+        {Text1, "Text1"},       {Text2, "Text2"},       {Text3, "Text3"},
+        {Text4, "Text4"},       {Text6, "Text6"},       {Text7, "Text7"},
+        {Label1, "Label1"},     {Label2, "Label2"},     {Label3, "Label3"},
+        {Label4, "Label4"},     {Label5, "Label5"},     {Label6, "Label6"},
+        {Label7, "Label7"},     {Label8, "Label8"},     {ProgressBar1, "ProgressBar1"}};
+    for (const auto &[widget, name] : names)
+        widget->setObjectName(QLatin1String(name));
+
     for (QPushButton *button : {Command1, Command2, Command3})
         button->installEventFilter(this);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);

@@ -93,17 +93,7 @@ class Form1Test : public QObject {
         QFETCH(QString, name);
         QFETCH(QRect, geometry);
         QFETCH(QString, text);
-        const QMap<QString, QWidget *> controls = {
-            {"Command1", form_->Command1}, {"Command2", form_->Command2},
-            {"Command3", form_->Command3}, {"Text1", form_->Text1},
-            {"Text2", form_->Text2},       {"Text3", form_->Text3},
-            {"Text4", form_->Text4},       {"Text6", form_->Text6},
-            {"Text7", form_->Text7},       {"Label1", form_->Label1},
-            {"Label2", form_->Label2},     {"Label3", form_->Label3},
-            {"Label4", form_->Label4},     {"Label5", form_->Label5},
-            {"Label6", form_->Label6},     {"Label7", form_->Label7},
-            {"Label8", form_->Label8},     {"ProgressBar1", form_->ProgressBar1}};
-        QWidget *control = controls.value(name);
+        auto *control = form_->findChild<QWidget *>(name);
         QVERIFY(control);
         QCOMPARE(control->geometry(), geometry);
         if (auto *button = qobject_cast<QPushButton *>(control))
