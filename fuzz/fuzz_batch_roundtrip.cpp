@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -20,6 +22,10 @@ std::string Folder() {
     static const std::string folder = [] {
         std::string name = "/tmp/kovarim-fuzz-XXXXXX";
         FUZZ_CHECK(mkdtemp(name.data()) != nullptr);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(Folder(), ignored);
+        });
         return name;
     }();
     return folder;
