@@ -44,7 +44,7 @@ double Coordinate(const std::string &path, long long record, const Field &field,
     if (parsed.status == NumberParse::Ok)
         return parsed.value;
     const std::string what =
-        RecordText(record) + "的坐标 " + kFieldNames[index] + " “" + field.bytes + "”";
+        RecordText(record) + "的坐标 " + kFieldNames[index] + QuotedForMessage(field.bytes);
     throw Error(
         path, field.line, index + 1,
         what + (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值"));

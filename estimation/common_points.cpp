@@ -16,7 +16,7 @@ double Coordinate(const FieldReader &reader, const Field &field, int index) {
         throw Error(reader.path(), field.line, index + 1, what + " 为空");
     if (field.outOfRange)
         throw Error(reader.path(), field.line, index + 1,
-                    what + " “" + field.bytes + "” 超出双精度数的范围");
+                    what + QuotedForMessage(field.bytes) + " 超出双精度数的范围");
     throw Error(reader.path(), field.line, index + 1, what + " 不是数值");
 }
 

@@ -18,6 +18,15 @@ std::string Compose(const std::string &file, long line, int field, const std::st
 
 } // namespace
 
+std::string QuotedForMessage(const std::string &bytes) {
+    if (bytes.size() > 40)
+        return {};
+    for (char c : bytes)
+        if (c < 0x20 || c > 0x7E)
+            return {};
+    return " “" + bytes + "”";
+}
+
 Error::Error(std::string file, long line, int field, std::string problem)
     : std::runtime_error(Compose(file, line, field, problem)), file_(std::move(file)), line_(line),
       field_(field), problem_(std::move(problem)) {}

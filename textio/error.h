@@ -25,4 +25,8 @@ class Error : public std::runtime_error {
     std::string problem_;
 };
 
+// A value from a file, quoted for a message: “value”. File bytes need not be
+// UTF-8 (GBK names), so anything but short printable ASCII is left out.
+std::string QuotedForMessage(const std::string &bytes);
+
 } // namespace kovarim

@@ -65,7 +65,9 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
          "\"P1\",1,2,3,1,2,3\r\n", 3, "第 2 条记录的坐标 x “P2” 不是数值"},
         {"blank line then the end mid-record", "1,1,2,3\r\n\r\n7,4,5,6\r\n",
          "1,1,2,3,1,2,3\r\n,7,4,5,7,4,5\r\n", 4, "第 3 条记录不完整"},
-        {"coordinate out of range", "P1,1,2,1e999\r\n", "", 1, "超出双精度数的范围"},
+        {"coordinate out of range", "P1,1,2,1e999\r\n", "", 1, "坐标 z “1e999” 超出双精度数的范围"},
+        {"GBK text coordinate is not quoted into the message", "P1,1,\xB5\xE3,3\r\n", "", 1,
+         "第 1 条记录的坐标 y 不是数值"},
         {"unterminated quote", "P1,1,2,3\r\n\"P2,4,5,6\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2, "引号"},
     };
     for (const auto &c : cases) {
