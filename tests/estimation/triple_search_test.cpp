@@ -231,5 +231,28 @@ TEST(FindBestTriple, GivesTheLiteralSearchsChoiceBitForBit) {
     }
 }
 
+// Every single triple, scored alone: a table of just its three points has that
+// one triple, so the two searches' misclosures can be compared triple by
+// triple, not only at the chosen one.
+TEST(FindBestTriple, ScoresEveryTripleBitForBitLikeTheLiteralSearch) {
+    for (Generator make : {Survey, SmallGrid, SharedColumns, NearlyCollinear, Extreme}) {
+        std::mt19937_64 random(99);
+        std::vector<CommonPoint> points;
+        for (int i = 0; i < 10; ++i)
+            points.push_back(make(random, i));
+        for (int i = 0; i < 10; ++i)
+            for (int j = i + 1; j < 10; ++j)
+                for (int k = j + 1; k < 10; ++k) {
+                    const CommonPointTable triple = Table({points[i], points[j], points[k]});
+                    const TripleChoice fast = FindBestTriple(triple);
+                    const TripleChoice literal = FindBestTripleLiteral(triple);
+                    ASSERT_EQ(fast.BestTriple, literal.BestTriple) << i << j << k;
+                    ASSERT_TRUE(SameBits(fast.BestMisclosure, literal.BestMisclosure))
+                        << i << j << k << ": " << fast.BestMisclosure << " vs "
+                        << literal.BestMisclosure;
+                }
+    }
+}
+
 } // namespace
 } // namespace kovarim
