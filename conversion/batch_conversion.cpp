@@ -1,6 +1,7 @@
 #include "conversion/batch_conversion.h"
 
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -122,6 +123,10 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace,
                          long long *recordsWritten) {
+    // Replacing the output would delete the input before it is read.
+    std::error_code unknown;
+    if (std::filesystem::equivalent(inputPath, outputPath, unknown))
+        throw Error(outputPath, 0, 0, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     auto output = std::make_unique<TextFileWriter>(outputPath, TextFileWriter::Mode::Append);
     if (output->Length() > 0) {
         if (!confirmReplace()) {

@@ -1,5 +1,6 @@
 #include "conversion/batch_conversion.h"
 
+#include <filesystem>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -113,6 +114,16 @@ TEST(ConvertFile, AsksBeforeReplacingANonEmptyOutput) {
         EXPECT_EQ(asked, 1);
         EXPECT_EQ(outcome, replace ? BatchOutcome::Converted : BatchOutcome::Cancelled);
         EXPECT_EQ(testing::ReadBytes(output), replace ? "\"P1\",1,2,3,1,2,3\r\n" : "keep me");
+    }
+}
+
+TEST(ConvertFile, RefusesToWriteOverItsOwnInput) {
+    testing::TempDir dir;
+    const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
+    std::filesystem::create_symlink(input, dir.Path("link.txt"));
+    for (const std::string &output : {input, dir.Path("link.txt")}) {
+        EXPECT_THROW(ConvertFile(input, output, Params{}, Never), Error) << output;
+        EXPECT_EQ(testing::ReadBytes(input), "P1,1,2,3\r\n") << output;
     }
 }
 
