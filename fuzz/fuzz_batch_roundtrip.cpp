@@ -18,16 +18,20 @@
 
 namespace {
 
+// A folder of this run's own; a plain array, so that it outlives the static
+// destructors and the exit handler can still remove it.
+char folder[] = "/tmp/kovarim-fuzz-XXXXXX";
+
 std::string Folder() {
-    static const std::string folder = [] {
-        std::string name = "/tmp/kovarim-fuzz-XXXXXX";
-        FUZZ_CHECK(mkdtemp(name.data()) != nullptr);
+    static const bool made = [] {
+        FUZZ_CHECK(mkdtemp(folder) != nullptr);
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(Folder(), ignored);
+            std::filesystem::remove_all(folder, ignored);
         });
-        return name;
+        return true;
     }();
+    (void)made;
     return folder;
 }
 

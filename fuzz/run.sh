@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for a bounded time on a copy of its seed corpus.
 #   fuzz/run.sh [seconds per target, default 60]
+# Inputs that once failed (fuzz/regressions/<target>/) run first.
 # A finding is kept in build/fuzz/findings/ and fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,11 @@ mkdir -p "$findings"
 status=0
 for seeds in fuzz/corpus/*/; do
     target=$(basename "$seeds")
+    if [ -d "fuzz/regressions/$target" ]; then
+        echo "== fuzz_$target on its regression inputs"
+        build/fuzz/fuzz/fuzz_"$target" fuzz/regressions/"$target"/* >/dev/null 2>&1 ||
+            { echo "regression input fails again"; status=1; }
+    fi
     work=$(mktemp -d)
     cp -r "$seeds". "$work"
     echo "== fuzz_$target for ${seconds}s"
