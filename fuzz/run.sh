@@ -24,7 +24,8 @@ for seeds in fuzz/corpus/*/; do
     if ! build/fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" -max_len=4096 \
             -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$findings/$target-" \
             -print_final_stats=1 "$work" >"$work.log" 2>&1; then
-        tail -n 30 "$work.log"
+        grep -E -A12 "ERROR:|property failed|deadly signal" "$work.log" | head -n 40 ||
+            tail -n 30 "$work.log"
         status=1
     fi
     grep -E "^(Done|stat::number_of_executed_units)" "$work.log" || true
