@@ -23,7 +23,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+    echo "FAIL: $*"
+    [ -f "$work/kovarim.log" ] && tail -n 20 "$work/kovarim.log"
+    exit 1
+}
 # Waits up to $1 seconds for the command after it to succeed.
 wait_for() {
     local limit=$1; shift
@@ -31,11 +35,11 @@ wait_for() {
     return 1
 }
 
-display=":$((200 + $$ % 500))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display and names it once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=$display
-wait_for 10 xdotool getmouselocation || fail "Xvfb did not start"
+wait_for 10 grep -q '[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 
 cp "$source/examples/common_points.txt" "$source/examples/batch_points.txt" "$work/"
 cd "$work"
@@ -45,16 +49,17 @@ wait_for 15 xdotool search --name '^Kovarim1\.0$' || fail "the window did not op
 window=$(xdotool search --name '^Kovarim1\.0$' | head -1)
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
-# Types a path into the file dialog that the last click opened, and accepts it.
+# Waits for the file dialog whose title starts with $1, types $2 and accepts it.
 choose() {
-    sleep 1.5
-    xdotool type --delay 15 "$1"
+    wait_for 15 xdotool search --onlyvisible --name "^$1" || fail "no '$1' dialog"
+    sleep 0.5
+    xdotool type --delay 15 "$2"
     xdotool key Return
 }
 
 # 计算公共点参数 (Command1), centre at (140, 184).
 click 140 184
-choose "$work/common_points.txt"
+choose Open "$work/common_points.txt"
 report="$work/common_points七参数精度评估.txt"
 wait_for 30 test -s "$report" || fail "no report"
 sleep 0.5
@@ -71,9 +76,8 @@ shown=$(xclip -o -selection clipboard)
 
 # 批量转换 (Command2): input typed, proposed output accepted.
 click 372 208
-choose "$work/batch_points.txt"
-sleep 1.5
-xdotool key Return
+choose Open "$work/batch_points.txt"
+choose Save "" # the proposed name stands
 wait_for 15 test -s "$work/batch_pointsto" || fail "no converted file"
 sleep 0.5
 cmp "$work/batch_pointsto" "$source/tests/e2e/expected/batch_pointsto.txt" ||
