@@ -121,8 +121,7 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
 }
 
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
-                         const Params &params, const std::function<bool()> &confirmReplace,
-                         long long *recordsWritten) {
+                         const Params &params, const std::function<bool()> &confirmReplace) {
     // Replacing the output would delete the input before it is read.
     std::error_code unknown;
     if (std::filesystem::equivalent(inputPath, outputPath, unknown))
@@ -141,7 +140,6 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
     RecordReader input(inputPath);
     std::array<Field, kFieldsPerRecord> record;
     std::string line;
-    long long written = 0;
     while (input.Next(record)) {
         const long long number = input.records();
         const double X = Coordinate(inputPath, number, record[1], 1);
@@ -164,9 +162,6 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
         }
         line += "\r\n";
         output->Write(line);
-        ++written;
-        if (recordsWritten != nullptr)
-            *recordsWritten = written;
     }
     output->Close();
     return BatchOutcome::Converted;

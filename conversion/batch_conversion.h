@@ -30,7 +30,6 @@ enum class BatchOutcome { Converted, Cancelled };
 // coordinate that is not a number, overflow, a write failure) throws Error
 // naming the file and the record; the lines written before it stay.
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
-                         const Params &params, const std::function<bool()> &confirmReplace,
-                         long long *recordsWritten = nullptr);
+                         const Params &params, const std::function<bool()> &confirmReplace);
 
 } // namespace kovarim

@@ -1,6 +1,6 @@
 #include "estimation/triple_search.h"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
