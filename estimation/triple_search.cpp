@@ -89,19 +89,14 @@ bool ShortcutHolds(const CommonPoint &p) {
            std::isfinite(p.x2 - p.x1) && std::isfinite(p.y2 - p.y1) && std::isfinite(p.z2 - p.z1);
 }
 
-// Pivot steps 4 to 7 and the left-over steps 8 and 9 on the 6 × 4 block, in
-// the literal order of operations. False when a pivot column has no non-zero
-// entry.
-bool ScoreFromDifferences(const DifferenceRows &j, const DifferenceRows &k, double &misclosure) {
-    double M[6][5];
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 5; ++c) {
-            M[r][c] = j.row[r][c];
-            M[r + 3][c] = k.row[r][c];
-        }
-    for (int s = 0; s < 4; ++s) {
+// The first `steps` pivot steps from step 4 on, over a block of rows 4 onward
+// (columns 4–7 and the right-hand side), in the literal order of operations:
+// a zero pivot is exchanged with the first non-zero row below it in the
+// block. False when a pivot column has no non-zero entry in the block.
+template <int Rows> bool PivotSteps(double (&M)[Rows][5], int steps) {
+    for (int s = 0; s < steps; ++s) {
         if (M[s][s] == 0.0) {
-            for (int r = s + 1; r < 6; ++r) {
+            for (int r = s + 1; r < Rows; ++r) {
                 if (M[r][s] != 0.0) {
                     for (int c = 0; c < 5; ++c)
                         std::swap(M[s][c], M[r][c]);
@@ -114,12 +109,26 @@ bool ScoreFromDifferences(const DifferenceRows &j, const DifferenceRows &k, doub
             return false;
         for (int c = s; c < 5; ++c)
             M[s][c] = M[s][c] / p;
-        for (int r = s + 1; r < 6; ++r) {
+        for (int r = s + 1; r < Rows; ++r) {
             const double t = M[r][s];
             for (int c = s; c < 5; ++c)
                 M[r][c] = M[r][c] - t * M[s][c];
         }
     }
+    return true;
+}
+
+// Pivot steps 4 to 7 and the left-over steps 8 and 9 on the whole 6 × 4
+// block of a triple.
+bool ScoreFromDifferences(const DifferenceRows &j, const DifferenceRows &k, double &misclosure) {
+    double M[6][5];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c) {
+            M[r][c] = j.row[r][c];
+            M[r + 3][c] = k.row[r][c];
+        }
+    if (!PivotSteps(M, 4))
+        return false;
     for (int r = 4; r < 6; ++r)
         if (M[r][3] != 0.0)
             M[r][4] = M[r][4] / M[r][3];
@@ -136,30 +145,10 @@ struct PairPivots {
 };
 
 bool ReducePair(const DifferenceRows &j, PairPivots &pivots) {
-    auto &M = pivots.row;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c)
-            M[r][c] = j.row[r][c];
-    for (int s = 0; s < 3; ++s) {
-        if (M[s][s] == 0.0) {
-            int r = s + 1;
-            while (r < 3 && M[r][s] == 0.0)
-                ++r;
-            if (r == 3)
-                return false;
-            for (int c = 0; c < 5; ++c)
-                std::swap(M[s][c], M[r][c]);
-        }
-        const double p = M[s][s];
-        for (int c = s; c < 5; ++c)
-            M[s][c] = M[s][c] / p;
-        for (int r = s + 1; r < 3; ++r) {
-            const double t = M[r][s];
-            for (int c = s; c < 5; ++c)
-                M[r][c] = M[r][c] - t * M[s][c];
-        }
-    }
-    return true;
+            pivots.row[r][c] = j.row[r][c];
+    return PivotSteps(pivots.row, 3);
 }
 
 // The rest of the elimination for one k: rows 7–9 through the pair's three
