@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <new>
+#include <variant>
 
 #include <QFile>
 #include <QFont>
@@ -11,10 +12,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "base/error.h"
 #include "conversion/batch_conversion.h"
 #include "conversion/single_point.h"
-#include "estimation/accuracy_report.h"
-#include "textio/error.h"
+#include "estimation/estimate.h"
 
 namespace kovarim::app {
 namespace {
@@ -22,36 +23,43 @@ namespace {
 // The layout is given in twips; 15 twips make a pixel at 96 dots per inch.
 int Px(int twips) { return (2 * twips + 15) / 30; }
 
-void Place(QWidget *w, int left, int top, int width, int height) {
-    w->setGeometry(Px(left), Px(top), Px(width), Px(height));
+// One control of the window, in the order of its tab position. The member it
+// fills tells its kind.
+struct Control {
+    std::variant<QPushButton **, QLineEdit **, QLabel **, QProgressBar **> member;
+    const char *name;
+    const char *caption; // or the initial text
+    int left, top, width, height;
+    const char *accessibleName, *description; // for screen readers; may be left out
+};
+
+QWidget *Create(QPushButton **member, const Control &c, QWidget *parent) {
+    auto *button = *member = new QPushButton(QString::fromUtf8(c.caption), parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
 }
 
-QLineEdit *MakeTextBox(QWidget *parent, const char *text, int left, int top, int width,
-                       const char *accessibleName, const char *description) {
-    auto *box = new QLineEdit(QString::fromUtf8(text), parent);
+QWidget *Create(QLineEdit **member, const Control &c, QWidget *parent) {
+    auto *box = *member = new QLineEdit(QString::fromUtf8(c.caption), parent);
     box->setMaxLength(INT_MAX);
-    box->setAccessibleName(QString::fromUtf8(accessibleName));
-    box->setAccessibleDescription(QString::fromUtf8(description));
-    Place(box, left, top, width, 375);
     return box;
 }
 
-QLabel *MakeLabel(QWidget *parent, const char *caption, int left, int top, int width, int height) {
-    auto *label = new QLabel(QString::fromUtf8(caption), parent);
+QWidget *Create(QLabel **member, const Control &c, QWidget *parent) {
+    auto *label = *member = new QLabel(QString::fromUtf8(c.caption), parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Place(label, left, top, width, height);
     return label;
 }
 
-QPushButton *MakeButton(QWidget *parent, const char *caption, int left, int top, int width,
-                        int height, const char *description) {
-    auto *button = new QPushButton(QString::fromUtf8(caption), parent);
-    button->setAccessibleName(QString::fromUtf8(caption));
-    button->setAccessibleDescription(QString::fromUtf8(description));
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    Place(button, left, top, width, height);
-    return button;
+QWidget *Create(QProgressBar **member, const Control &, QWidget *parent) {
+    auto *bar = *member = new QProgressBar(parent);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setFocusPolicy(Qt::NoFocus);
+    bar->setVisible(false);
+    return bar;
 }
 
 std::string LocalName(const QString &name) { return QFile::encodeName(name).toStdString(); }
@@ -65,30 +73,48 @@ Form1::Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent)
     setGeometry(Px(5400), Px(3915), Px(6480), Px(4020));
     setFixedSize(Px(6480), Px(4020));
 
-    // Created in the order of their tab positions.
-    Command1 = MakeButton(this, "计算公共点参数", 600, 2400, 3015, 735,
-                          "选择公共点文件，计算七参数并写出精度评估报告");
-    Text1 = MakeTextBox(this, "", 1200, 1680, 1422, "新坐标系 X", "单点转换的结果");
-    Text2 = MakeTextBox(this, "", 3000, 1680, 1422, "新坐标系 Y", "单点转换的结果");
-    Text3 = MakeTextBox(this, "2860321.78", 1200, 1080, 1422, "原坐标系 X", "要转换的点");
-    Text4 = MakeTextBox(this, "592341.79", 3000, 1080, 1422, "原坐标系 Y", "要转换的点");
-    Text6 = MakeTextBox(this, "0", 4800, 1080, 1066, "原坐标系 Z", "要转换的点");
-    Text7 = MakeTextBox(this, "", 4800, 1680, 1066, "新坐标系 Z", "单点转换的结果");
-    Label1 = MakeLabel(this, "原坐标系", 120, 1200, 855, 375);
-    Label2 = MakeLabel(this, "新坐标系", 120, 1800, 735, 255);
-    Label3 = MakeLabel(this, "X", 1320, 720, 855, 255);
-    Label4 = MakeLabel(this, "Y", 3120, 720, 735, 375);
-    Label5 = MakeLabel(this, "Z", 5160, 720, 735, 375);
-    Label6 = MakeLabel(this, "公共点号,x1,y1,z1,x2,y2,z2至少三个点", 480, 3360, 3255, 375);
-    Label7 = MakeLabel(this, "Kovarim", 1800, 240, 3375, 495);
-    Command2 = MakeButton(this, "批量转换", 4920, 2880, 1335, 495,
-                          "用七参数转换一个点文件（点号,x1,y1,z1）");
-    Command3 =
-        MakeButton(this, "单点转换", 4920, 2160, 1335, 495, "用七参数把原坐标系的点转换到新坐标系");
-    Label8 = MakeLabel(this, "点号,x1,y1,z1", 4920, 3480, 1575, 255);
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setAccessibleName(QStringLiteral("计算进度"));
-    Place(ProgressBar1, 120, 3720, 6255, 255);
+    const Control controls[] = {
+        {&Command1, "Command1", "计算公共点参数", 600, 2400, 3015, 735, "计算公共点参数",
+         "选择公共点文件，计算七参数并写出精度评估报告"},
+        {&Text1, "Text1", "", 1200, 1680, 1422, 375, "新坐标系 X", "单点转换的结果"},
+        {&Text2, "Text2", "", 3000, 1680, 1422, 375, "新坐标系 Y", "单点转换的结果"},
+        {&Text3, "Text3", "2860321.78", 1200, 1080, 1422, 375, "原坐标系 X", "要转换的点"},
+        {&Text4, "Text4", "592341.79", 3000, 1080, 1422, 375, "原坐标系 Y", "要转换的点"},
+        {&Text6, "Text6", "0", 4800, 1080, 1066, 375, "原坐标系 Z", "要转换的点"},
+        {&Text7, "Text7", "", 4800, 1680, 1066, 375, "新坐标系 Z", "单点转换的结果"},
+        {&Label1, "Label1", "原坐标系", 120, 1200, 855, 375, nullptr, nullptr},
+        {&Label2, "Label2", "新坐标系", 120, 1800, 735, 255, nullptr, nullptr},
+        {&Label3, "Label3", "X", 1320, 720, 855, 255, nullptr, nullptr},
+        {&Label4, "Label4", "Y", 3120, 720, 735, 375, nullptr, nullptr},
+        {&Label5, "Label5", "Z", 5160, 720, 735, 375, nullptr, nullptr},
+        {&Label6, "Label6", "公共点号,x1,y1,z1,x2,y2,z2至少三个点", 480, 3360, 3255, 375, nullptr,
+         nullptr},
+        {&Label7, "Label7", "Kovarim", 1800, 240, 3375, 495, nullptr, nullptr},
+        {&Command2, "Command2", "批量转换", 4920, 2880, 1335, 495, "批量转换",
+         "用七参数转换一个点文件（点号,x1,y1,z1）"},
+        {&Command3, "Command3", "单点转换", 4920, 2160, 1335, 495, "单点转换",
+         "用七参数把原坐标系的点转换到新坐标系"},
+        {&Label8, "Label8", "点号,x1,y1,z1", 4920, 3480, 1575, 255, nullptr, nullptr},
+        {&ProgressBar1, "ProgressBar1", "", 120, 3720, 6255, 255, "计算进度", nullptr},
+    };
+    QWidget *previous = nullptr;
+    for (const Control &c : controls) {
+        QWidget *w = std::visit([&](auto member) { return Create(member, c, this); }, c.member);
+        w->setObjectName(QLatin1String(c.name));
+        w->setGeometry(Px(c.left), Px(c.top), Px(c.width), Px(c.height));
+        if (c.accessibleName != nullptr)
+            w->setAccessibleName(QString::fromUtf8(c.accessibleName));
+        if (c.description != nullptr)
+            w->setAccessibleDescription(QString::fromUtf8(c.description));
+        if (w->focusPolicy() != Qt::NoFocus) {
+            if (previous != nullptr)
+                setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+    Command2->setEnabled(false);
+    Command3->setEnabled(false);
+    Command1->setFocus();
 
     // The title in a Song-style face; where SimSun is missing, a CJK serif and
     // then any CJK face, so that it never shows boxes.
@@ -99,29 +125,6 @@ Form1::Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent)
     title.setWeight(QFont::Normal);
     title.setItalic(false);
     Label7->setFont(title);
-
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->setFocusPolicy(Qt::NoFocus);
-    ProgressBar1->setVisible(false);
-    Command2->setEnabled(false);
-    Command3->setEnabled(false);
-
-    QWidget *order[] = {Command1, Text1, Text2, Text3, Text4, Text6, Text7, Command2, Command3};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
-    Command1->setFocus();
-
-    const std::pair<QWidget *, const char *> names[] = {
-        {Command1, "Command1"}, {Command2, "Command2"}, {Command3, "Command3"},
-        {Text1, "Text1"},       {Text2, "Text2"},       {Text3, "Text3"},
-        {Text4, "Text4"},       {Text6, "Text6"},       {Text7, "Text7"},
-        {Label1, "Label1"},     {Label2, "Label2"},     {Label3, "Label3"},
-        {Label4, "Label4"},     {Label5, "Label5"},     {Label6, "Label6"},
-        {Label7, "Label7"},     {Label8, "Label8"},     {ProgressBar1, "ProgressBar1"}};
-    for (const auto &[widget, name] : names)
-        widget->setObjectName(QLatin1String(name));
 
     for (QPushButton *button : {Command1, Command2, Command3})
         button->installEventFilter(this);
@@ -220,6 +223,7 @@ void Form1::Command2_Click() {
 
     CommonDialog1.Filter = QStringLiteral("明码文件(*.txt)|*.txt");
     CommonDialog1.FileName = QFile::decodeName(QByteArray::fromStdString(*proposed));
+    // CommonDialog1 serves as the save dialog here, as the layout has it.
     CommonDialog1.ShowSave(); // a cancel keeps the proposed name
     const std::string output = LocalName(CommonDialog1.FileName);
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/error.h"
 #include "conversion/batch_conversion.h"
-#include "textio/error.h"
 
 int main(int argc, char *argv[]) {
     if (argc != 10) {

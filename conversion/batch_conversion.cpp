@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "textio/error.h"
+#include "base/error.h"
 #include "textio/field_reader.h"
 #include "textio/number_text.h"
 #include "textio/path_names.h"
@@ -36,6 +36,9 @@ void AppendDelimited(std::string &line, const Field &field) {
     }
 }
 
+// Unlike a common-point coordinate, a quoted one counts here when its text is a
+// number: the batch echoes each field by its kind and needs a number only for
+// the arithmetic, where an empty field counts as 0 too.
 double Coordinate(const std::string &path, long long record, const Field &field, int index) {
     if (field.kind == FieldKind::Number)
         return field.number;
@@ -46,7 +49,7 @@ double Coordinate(const std::string &path, long long record, const Field &field,
         return parsed.value;
     const std::string what =
         RecordText(record) + "的坐标 " + kFieldNames[index] + QuotedForMessage(field.bytes);
-    throw Error(
+    throw Error::AtField(
         path, field.line, index + 1,
         what + (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值"));
 }
@@ -100,8 +103,8 @@ class RecordReader {
             return true;
         }
         if (reader_.AtEnd() && !reader_.AfterComma())
-            throw Error(reader_.path(), reader_.line(), 0,
-                        RecordText(records_ + 1) + "不完整：文件在记录中间结束");
+            throw Error::AtLine(reader_.path(), reader_.line(),
+                                RecordText(records_ + 1) + "不完整：文件在记录中间结束");
         field = reader_.Next();
         return true;
     }
@@ -125,7 +128,7 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
     // Replacing the output would delete the input before it is read.
     std::error_code unknown;
     if (std::filesystem::equivalent(inputPath, outputPath, unknown))
-        throw Error(outputPath, 0, 0, "输出文件就是输入文件，不能替换它；请另选输出文件名");
+        throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     auto output = std::make_unique<TextFileWriter>(outputPath, TextFileWriter::Mode::Append);
     if (output->Length() > 0) {
         if (!confirmReplace()) {
@@ -157,8 +160,8 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
             line += ',';
             line += FormatNumber(RoundCoordinate(TransformZ(params, X, Y, Z)));
         } catch (const Error &overflow) {
-            throw Error(inputPath, record[0].line, 0,
-                        RecordText(number) + "：" + overflow.problem());
+            throw Error::AtLine(inputPath, record[0].line,
+                                RecordText(number) + "：" + overflow.problem());
         }
         line += "\r\n";
         output->Write(line);

@@ -1,6 +1,6 @@
 #include "conversion/single_point.h"
 
-#include "textio/error.h"
+#include "base/error.h"
 #include "textio/number_text.h"
 
 namespace kovarim {

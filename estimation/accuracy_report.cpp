@@ -1,5 +1,8 @@
 #include "estimation/accuracy_report.h"
 
+#include "estimation/equations.h"
+#include "estimation/solve_equations.h"
+
 #include "textio/column_printer.h"
 #include "textio/gbk_texts.h"
 #include "textio/path_names.h"
@@ -26,17 +29,17 @@ std::string ReportPathFor(const std::string &commonPointPath) {
     return DropLastCharacters(commonPointPath, 4) + "七参数精度评估.txt";
 }
 
-bool WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &table,
-                         const TripleChoice &choice, const EstimationHooks &hooks) {
+std::optional<Params>
+WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &table,
+                    const TripleChoice &choice,
+                    const std::function<void(const Params &)> &parametersWritten) {
     EquationSystem system;
     BuildEquations(table, choice.First, choice.Second, choice.Third, system);
 
     TextFileWriter report(ReportPathFor(commonPointPath), TextFileWriter::Mode::Replace);
-    if (!SolveEquations(system.EquationCount, system.A, system.b, system.labels)) {
-        if (hooks.noTriple)
-            hooks.noTriple();
+    if (!SolveEquations(system)) {
         report.Close();
-        return false;
+        return std::nullopt;
     }
 
     ColumnPrinter out(report);
@@ -74,8 +77,8 @@ bool WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTa
     out.Text(std::string(58, '=')).EndLine();
     // All seven at once, once their rows are written: a write failure halfway
     // must not leave a mixture of old and new parameters in use.
-    if (hooks.store)
-        hooks.store(params);
+    if (parametersWritten)
+        parametersWritten(params);
 
     out.Text(gbk::kResidualTitle.bytes).EndLine();
     out.Text(gbk::kPointName.bytes)
@@ -97,15 +100,7 @@ bool WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTa
             .EndLine();
     }
     report.Close();
-    return true;
-}
-
-bool Estimate(const std::string &commonPointPath, const EstimationHooks &hooks) {
-    const CommonPointTable table = ReadCommonPointFile(commonPointPath);
-    const TripleChoice choice = FindBestTriple(table, hooks.progress);
-    if (hooks.searchDone)
-        hooks.searchDone();
-    return WriteAccuracyReport(commonPointPath, table, choice, hooks);
+    return params;
 }
 
 } // namespace kovarim

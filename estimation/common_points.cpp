@@ -1,6 +1,6 @@
 #include "estimation/common_points.h"
 
-#include "textio/error.h"
+#include "base/error.h"
 
 namespace kovarim {
 namespace {
@@ -8,16 +8,18 @@ namespace {
 constexpr int kFieldsPerRecord = 7;
 const char *const kFieldNames[kFieldsPerRecord] = {"点号", "x1", "y1", "z1", "x2", "y2", "z2"};
 
+// Only a plain number field is a coordinate here: a quoted or empty one is
+// refused, since the estimation must not guess (the batch is more lenient).
 double Coordinate(const FieldReader &reader, const Field &field, int index) {
     std::string what = std::string("坐标 ") + kFieldNames[index];
     if (field.kind == FieldKind::Number)
         return field.number;
     if (field.kind == FieldKind::Empty)
-        throw Error(reader.path(), field.line, index + 1, what + " 为空");
+        throw Error::AtField(reader.path(), field.line, index + 1, what + " 为空");
     if (field.outOfRange)
-        throw Error(reader.path(), field.line, index + 1,
-                    what + QuotedForMessage(field.bytes) + " 超出双精度数的范围");
-    throw Error(reader.path(), field.line, index + 1, what + " 不是数值");
+        throw Error::AtField(reader.path(), field.line, index + 1,
+                             what + QuotedForMessage(field.bytes) + " 超出双精度数的范围");
+    throw Error::AtField(reader.path(), field.line, index + 1, what + " 不是数值");
 }
 
 } // namespace
@@ -45,9 +47,9 @@ CommonPointTable ReadCommonPoints(FieldReader &reader) {
         if (count == 1 && fields[0].kind == FieldKind::Empty)
             continue;
         if (count != kFieldsPerRecord)
-            throw Error(path, line, 0,
-                        "应有 7 个字段（点号,x1,y1,z1,x2,y2,z2），实际有 " + std::to_string(count) +
-                            " 个");
+            throw Error::AtLine(path, line,
+                                "应有 7 个字段（点号,x1,y1,z1,x2,y2,z2），实际有 " +
+                                    std::to_string(count) + " 个");
         CommonPoint point;
         point.Name = fields[0].bytes;
         point.NameKind = fields[0].kind;
@@ -59,8 +61,8 @@ CommonPointTable ReadCommonPoints(FieldReader &reader) {
         point.y2 = Coordinate(reader, fields[5], 5);
         point.z2 = Coordinate(reader, fields[6], 6);
         if (table.PointCount() == kMaxCommonPoints)
-            throw Error(path, line, 0,
-                        "公共点太多：最多 " + std::to_string(kMaxCommonPoints) + " 个");
+            throw Error::AtLine(path, line,
+                                "公共点太多：最多 " + std::to_string(kMaxCommonPoints) + " 个");
         table.Add(std::move(point));
     }
     return table;

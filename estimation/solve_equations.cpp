@@ -4,7 +4,7 @@
 
 namespace kovarim {
 
-bool SolveEquations(std::int16_t &EquationCount, CoefficientMatrix &A, RightHandSide &b,
+bool SolveEquations(const std::int16_t &EquationCount, CoefficientMatrix &A, RightHandSide &b,
                     RowLabels &labels) {
     const int n = EquationCount;
     if (n < 7 || n > 9)

@@ -1,24 +1,10 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <string>
+
+#include "estimation/equations.h"
 
 namespace kovarim {
-
-// The nine equations of one triple of common points in the seven unknowns of
-// Params. Row m (1 to 9) is equation m, column c (1 to 7) the coefficient of
-// parameter c; row 0 and column 0 exist and are never used.
-using CoefficientMatrix = std::array<std::array<double, 8>, 10>;
-using RightHandSide = std::array<double, 10>;
-using RowLabels = std::array<std::string, 10>;
-
-struct EquationSystem {
-    std::int16_t EquationCount = 9;
-    CoefficientMatrix A{};
-    RightHandSide b{};
-    RowLabels labels;
-};
 
 // Reduces n = EquationCount equations (7 to 9) in seven unknowns in place by
 // Gauss–Jordan elimination.
@@ -34,7 +20,12 @@ struct EquationSystem {
 // side minus its left-hand side at the solution), and the labels permuted as
 // the rows were. On false a column had no non-zero entry from the diagonal
 // down; the arrays then hold a partly reduced state that must not be used.
-bool SolveEquations(std::int16_t &EquationCount, CoefficientMatrix &A, RightHandSide &b,
+bool SolveEquations(const std::int16_t &EquationCount, CoefficientMatrix &A, RightHandSide &b,
                     RowLabels &labels);
+
+// The same for a whole system.
+inline bool SolveEquations(EquationSystem &system) {
+    return SolveEquations(system.EquationCount, system.A, system.b, system.labels);
+}
 
 } // namespace kovarim

@@ -5,12 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "textio/error.h"
+#include "base/error.h"
+#include "estimation/equations.h"
+#include "estimation/solve_equations.h"
 
 namespace kovarim {
 namespace {
-
-const CommonPoint kNoPoint{};
 
 // Calls progress.advanced often enough for a display, rarely enough to cost
 // nothing in the search loop.
@@ -56,7 +56,7 @@ void Consider(double misclosure, long long t, int i, int j, int k, TripleChoice 
 bool ScoreLiterally(const CommonPointTable &table, int i, int j, int k, EquationSystem &system,
                     double &misclosure) {
     BuildEquations(table, i, j, k, system);
-    if (!SolveEquations(system.EquationCount, system.A, system.b, system.labels))
+    if (!SolveEquations(system))
         return false;
     misclosure = std::fabs(system.b[8]) + std::fabs(system.b[9]);
     return true;
@@ -205,24 +205,6 @@ long long CountTriples(int pointCount) {
     if (__builtin_mul_overflow(n * (n - 1) / 2, n - 2, &product))
         throw Error("公共点太多，无法计算（" + std::to_string(pointCount) + " 个）");
     return product / 3;
-}
-
-void BuildEquations(const CommonPointTable &table, int i, int j, int k, EquationSystem &system) {
-    const int numbers[3] = {i, j, k};
-    system.EquationCount = 9;
-    for (int p = 0; p < 3; ++p) {
-        const CommonPoint &q = numbers[p] > 0 ? table.Point(numbers[p]) : kNoPoint;
-        const int r = 3 * p + 1;
-        system.A[r] = {0, 1, 0, 0, q.x1, 0, -q.z1, q.y1};
-        system.A[r + 1] = {0, 0, 1, 0, q.y1, q.z1, 0, -q.x1};
-        system.A[r + 2] = {0, 0, 0, 1, q.z1, -q.y1, q.x1, 0};
-        system.b[r] = q.x2 - q.x1;
-        system.b[r + 1] = q.y2 - q.y1;
-        system.b[r + 2] = q.z2 - q.z1;
-        system.labels[r] = q.Name + "-1";
-        system.labels[r + 1] = q.Name + "-2";
-        system.labels[r + 2] = q.Name + "-3";
-    }
 }
 
 bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoint &pk) {

@@ -3,15 +3,18 @@
 #include <functional>
 
 #include "estimation/common_points.h"
-#include "estimation/solve_equations.h"
 
 namespace kovarim {
+
+// The search starts with this as the best misclosure, so no triple whose
+// misclosure reaches it is ever chosen.
+inline constexpr double kMisclosureCeiling = 99999.0;
 
 // The outcome of the search for the best triple of common points.
 struct TripleChoice {
     long long BestTriple = 0;             // ordinal of the chosen triple (from 1); 0: none chosen
     int First = 0, Second = 0, Third = 0; // its point numbers, First < Second < Third
-    double BestMisclosure = 99999.0;
+    double BestMisclosure = kMisclosureCeiling;
 };
 
 // How the search reports how far it has come; both may be left empty.
@@ -25,21 +28,14 @@ struct SearchProgress {
 // n·(n−1)·(n−2)/6, 0 below three points. Throws Error when it does not fit.
 long long CountTriples(int pointCount);
 
-// The nine equations of the triple (i, j, k): rows 1–3 from point i, 4–6 from
-// j, 7–9 from k, each the forward formula for one coordinate with the original
-// coordinates as input and the new one as observation; labels are the name
-// followed by -1, -2, -3. Point number 0 stands for no point (empty name,
-// coordinates 0): that is the system of "no triple chosen".
-void BuildEquations(const CommonPointTable &table, int i, int j, int k, EquationSystem &system);
-
 // True when the three points coincide or lie on one straight line in the
 // (x1, y1) plane, as far as exact comparison of the computed values sees it.
 bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoint &pk);
 
 // Tries every triple i < j < k in order and keeps the one whose two left-over
 // equations close best: |b(8)| + |b(9)| after SolveEquations, strictly
-// smallest, so the earliest triple wins ties, and nothing of 99999 or more is
-// ever chosen. Degenerate triples, triples whose solve fails and triples whose
+// smallest, so the earliest triple wins ties, and nothing of kMisclosureCeiling
+// or more is ever chosen. Degenerate triples, triples whose solve fails and triples whose
 // misclosure is not a finite number are passed over without a message.
 //
 // This is the program's search. It gives bit for bit the result of

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "conversion/batch_conversion.h"
 #include "fuzz_check.h"
-#include "textio/error.h"
 #include "textio/field_reader.h"
 
 namespace {

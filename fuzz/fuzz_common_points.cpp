@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
+#include "base/error.h"
 #include "estimation/common_points.h"
 #include "estimation/triple_search.h"
 #include "fuzz_check.h"
-#include "textio/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t size) {
     if (size == 0)

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/error.h"
 #include "fuzz_check.h"
-#include "textio/error.h"
 #include "textio/field_reader.h"
 #include "textio/number_text.h"
 

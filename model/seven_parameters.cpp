@@ -3,7 +3,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "textio/error.h"
+#include "base/error.h"
 
 namespace kovarim {
 namespace {

@@ -24,6 +24,12 @@ using Params = std::array<double, 8>;
 
 enum ParamIndex { DX = 1, DY = 2, DZ = 3, Scale = 4, RotX = 5, RotY = 6, RotZ = 7 };
 
+// The seven parameters in their order; index 0 stays 0.
+constexpr Params MakeParams(double dx, double dy, double dz, double scale, double rotX, double rotY,
+                            double rotZ) {
+    return {0.0, dx, dy, dz, scale, rotX, rotY, rotZ};
+}
+
 struct Point3 {
     double X = 0.0, Y = 0.0, Z = 0.0;
 };

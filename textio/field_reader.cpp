@@ -1,6 +1,6 @@
 #include "textio/field_reader.h"
 
-#include "textio/error.h"
+#include "base/error.h"
 #include "textio/number_text.h"
 
 namespace kovarim {
@@ -16,13 +16,13 @@ bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 FieldReader::FieldReader(std::string path) : path_(std::move(path)), buffer_(kBufferBytes) {
     file_ = std::fopen(path_.c_str(), "rb");
     if (file_ == nullptr)
-        throw Error(path_, 0, 0, "无法打开文件");
+        throw Error::InFile(path_, "无法打开文件");
 }
 
 FieldReader::FieldReader(std::FILE *stream, std::string name)
     : path_(std::move(name)), file_(stream), buffer_(kBufferBytes) {
     if (file_ == nullptr)
-        throw Error(path_, 0, 0, "无法打开文件");
+        throw Error::InFile(path_, "无法打开文件");
 }
 
 FieldReader::~FieldReader() {
@@ -37,7 +37,7 @@ void FieldReader::Fill() {
     pos_ = 0;
     if (size_ == 0) {
         if (std::ferror(file_))
-            throw Error(path_, line_, 0, "读取文件失败");
+            throw Error::AtLine(path_, line_, "读取文件失败");
         eof_ = true;
     }
 }
@@ -79,7 +79,7 @@ Field FieldReader::Next() {
     field.line = line_;
     auto append = [&](int c) {
         if (field.bytes.size() >= kMaxFieldBytes)
-            throw Error(path_, field.line, 0, "字段过长（超过 64 KB），文件可能不是文本文件");
+            throw Error::AtLine(path_, field.line, "字段过长（超过 64 KB），文件可能不是文本文件");
         field.bytes += static_cast<char>(c);
     };
 
@@ -87,7 +87,7 @@ Field FieldReader::Next() {
         Get();
         for (int c = Get(); c != '"'; c = Get()) {
             if (c == EOF)
-                throw Error(path_, field.line, 0, "引号没有闭合");
+                throw Error::AtLine(path_, field.line, "引号没有闭合");
             if (c == '\n' || (c == '\r' && Peek() != '\n'))
                 ++line_;
             append(c);

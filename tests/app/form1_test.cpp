@@ -11,8 +11,8 @@
 #include "scripted_seams.h"
 
 using kovarim::app::Form1;
-using kovarim::app::testing::ScriptedBoxes;
-using kovarim::app::testing::ScriptedDialogs;
+using kovarim::app::scripted::ScriptedBoxes;
+using kovarim::app::scripted::ScriptedDialogs;
 
 namespace {
 
@@ -194,7 +194,7 @@ class Form1Test : public QObject {
         QCOMPARE(form_->ProgressBar1->value(), 4);
         QVERIFY(form_->Command2->isEnabled());
         QVERIFY(form_->Command3->isEnabled());
-        QCOMPARE(form_->params(), (kovarim::Params{0, 10, 20, 30, 0, 0, 0, 0}));
+        QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
         const QByteArray report = ReadAll(Path("gps七参数精度评估.txt"));
         QVERIFY(report.endsWith("D                   0.00123       -0.0042         0 \r\n"));
     }
@@ -203,7 +203,7 @@ class Form1Test : public QObject {
         Estimate();
         form_->Command1->click(); // cancelled
         QVERIFY(form_->Command2->isEnabled());
-        QCOMPARE(form_->params(), (kovarim::Params{0, 10, 20, 30, 0, 0, 0, 0}));
+        QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
     }
 
     void malformed_file_gives_a_message_naming_file_and_line() {

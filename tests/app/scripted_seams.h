@@ -9,7 +9,7 @@
 #include "app/common_dialog.h"
 #include "app/message_boxes.h"
 
-namespace kovarim::app::testing {
+namespace kovarim::app::scripted {
 
 // File dialogs that answer from a script and remember what they were asked.
 class ScriptedDialogs : public FileDialogBackend {
@@ -64,4 +64,4 @@ class ScriptedBoxes : public MessageBoxes {
     }
 };
 
-} // namespace kovarim::app::testing
+} // namespace kovarim::app::scripted

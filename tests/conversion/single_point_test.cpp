@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "textio/error.h"
+#include "base/error.h"
 
 namespace kovarim {
 namespace {
@@ -40,7 +40,7 @@ TEST(ConvertSinglePoint, ReadsTheBoxesAsUsersTypeThem) {
 }
 
 TEST(ConvertSinglePoint, AppliesTheParametersAndRounds) {
-    const Params p{0, 12.3, -45.6, 7.8, 4e-6, 0, 0, 0};
+    const Params p = MakeParams(12.3, -45.6, 7.8, 4e-6, 0, 0, 0);
     EXPECT_EQ(Convert(p, "1000000", "2000000", "100"),
               (Shown{{Axis::X, "1000016.3"}, {Axis::Y, "1999962.4"}, {Axis::Z, "107.8"}}));
 }

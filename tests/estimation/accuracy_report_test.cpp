@@ -1,11 +1,13 @@
 #include "estimation/accuracy_report.h"
 
+#include "estimation/estimate.h"
+
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
-#include "test_files.h"
-#include "textio/error.h"
+#include "base/error.h"
+#include "testkit.h"
 
 namespace kovarim {
 namespace {
@@ -66,22 +68,22 @@ struct Recorder {
 };
 
 TEST(AccuracyReport, IsWrittenByteForByte) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     const std::string input = dir.Write("gps.txt", kPoints);
     Recorder recorder;
     ASSERT_TRUE(Estimate(input, recorder.Hooks()));
-    EXPECT_EQ(testing::ReadBytes(dir.Path("gps七参数精度评估.txt")), kExpectedReport);
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("gps七参数精度评估.txt")), kExpectedReport);
     EXPECT_EQ(recorder.calls, (std::vector<std::string>{"searchDone", "store"}));
-    EXPECT_EQ(recorder.stored, (Params{0, 10, 20, 30, 0, 0, 0, 0}));
+    EXPECT_EQ(recorder.stored, MakeParams(10, 20, 30, 0, 0, 0, 0));
 }
 
 TEST(AccuracyReport, ReplacesAnEarlierReportWithoutAsking) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     const std::string input = dir.Write("gps.txt", kPoints);
     dir.Write("gps七参数精度评估.txt", std::string(5000, 'x'));
     Recorder recorder;
     ASSERT_TRUE(Estimate(input, recorder.Hooks()));
-    EXPECT_EQ(testing::ReadBytes(dir.Path("gps七参数精度评估.txt")), kExpectedReport);
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("gps七参数精度评估.txt")), kExpectedReport);
 }
 
 TEST(AccuracyReport, WithoutAUsableTripleSaysSoOnceAndLeavesAnEmptyReport) {
@@ -90,35 +92,35 @@ TEST(AccuracyReport, WithoutAUsableTripleSaysSoOnceAndLeavesAnEmptyReport) {
         "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\nC,2,2,5,3,3,3\r\n", // collinear in plan
     };
     for (const std::string &content : inputs) {
-        testing::TempDir dir;
+        testkit::TempDir dir;
         const std::string input = dir.Write("gps.txt", content);
         dir.Write("gps七参数精度评估.txt", "old report");
         Recorder recorder;
         EXPECT_FALSE(Estimate(input, recorder.Hooks()));
         EXPECT_EQ(recorder.calls, (std::vector<std::string>{"searchDone", "noTriple"}));
-        EXPECT_EQ(testing::ReadBytes(dir.Path("gps七参数精度评估.txt")), "");
+        EXPECT_EQ(testkit::ReadBytes(dir.Path("gps七参数精度评估.txt")), "");
     }
 }
 
 TEST(AccuracyReport, MalformedInputTouchesNothing) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     const std::string input = dir.Write("gps.txt", kPoints + "P5,1,2\r\n");
     dir.Write("gps七参数精度评估.txt", "old report");
     Recorder recorder;
     EXPECT_THROW(Estimate(input, recorder.Hooks()), Error);
     EXPECT_TRUE(recorder.calls.empty());
-    EXPECT_EQ(testing::ReadBytes(dir.Path("gps七参数精度评估.txt")), "old report");
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("gps七参数精度评估.txt")), "old report");
 }
 
 TEST(AccuracyReport, WritesOneResidualRowPerRecordInFileOrder) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     std::string content;
     for (int i = 1; i <= 30; ++i)
         content += "Q" + std::to_string(i) + "," + std::to_string(i * 37 % 101) + "," +
                    std::to_string(i * i % 89) + ",5,1,2,3\r\n";
     Recorder recorder;
     ASSERT_TRUE(Estimate(dir.Write("gps.txt", content), recorder.Hooks()));
-    const std::string report = testing::ReadBytes(dir.Path("gps七参数精度评估.txt"));
+    const std::string report = testkit::ReadBytes(dir.Path("gps七参数精度评估.txt"));
     std::size_t last = 0;
     for (int i = 1; i <= 30; ++i) {
         const std::size_t at = report.find("\r\nQ" + std::to_string(i) + " ");
@@ -129,7 +131,7 @@ TEST(AccuracyReport, WritesOneResidualRowPerRecordInFileOrder) {
 }
 
 TEST(AccuracyReport, CannotBeWrittenIntoAMissingFolder) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     CommonPointTable table;
     EXPECT_THROW(WriteAccuracyReport(dir.Path("no/such/gps.txt"), table, {}, {}), Error);
 }

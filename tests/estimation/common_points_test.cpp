@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "test_files.h"
-#include "textio/error.h"
+#include "base/error.h"
+#include "testkit.h"
 
 namespace kovarim {
 namespace {
 
 CommonPointTable Read(const std::string &content) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     return ReadCommonPointFile(dir.Write("gps.txt", content));
 }
 
@@ -84,16 +84,12 @@ TEST(ReadCommonPointFile, RejectsMalformedLinesNamingLineAndField) {
         {"binary garbage", std::string("\x01\x02\xFF\x00\x7F,\x80", 7), 1, 0, "实际有 2 个"},
     };
     for (const auto &c : cases) {
-        try {
-            Read(c.content);
-            ADD_FAILURE() << c.name << ": no error";
-        } catch (const Error &e) {
-            EXPECT_EQ(e.line(), c.line) << c.name;
-            EXPECT_EQ(e.field(), c.field) << c.name;
-            EXPECT_NE(e.file().find("gps.txt"), std::string::npos) << c.name;
-            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
-                << c.name << ": " << e.what();
-        }
+        const Error e = testkit::ErrorThrownBy([&] { Read(c.content); });
+        EXPECT_EQ(e.line(), c.line) << c.name;
+        EXPECT_EQ(e.field(), c.field) << c.name;
+        EXPECT_NE(e.file().find("gps.txt"), std::string::npos) << c.name;
+        EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
+            << c.name << ": " << e.what();
     }
 }
 

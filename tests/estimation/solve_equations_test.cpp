@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "estimation/triple_search.h"
+#include "estimation/common_points.h"
 #include "model/seven_parameters.h"
 
 namespace kovarim {
@@ -32,7 +32,7 @@ EquationSystem KnownSystem() {
     return s;
 }
 
-bool Solve(EquationSystem &s) { return SolveEquations(s.EquationCount, s.A, s.b, s.labels); }
+bool Solve(EquationSystem &s) { return SolveEquations(s); }
 
 TEST(SolveEquations, LeavesSolutionIdentityAndMisclosures) {
     EquationSystem s = KnownSystem();
@@ -94,7 +94,7 @@ TEST(SolveEquations, FailsWhenAColumnHasNoPivotAndExchangesNothing) {
 }
 
 TEST(SolveEquations, ReproducesTheParametersOfExactlyFittingPoints) {
-    const Params truth{0, 12.3, -45.6, 7.8, 4e-6, 1.5e-6, -2.5e-6, 3e-6};
+    const Params truth = MakeParams(12.3, -45.6, 7.8, 4e-6, 1.5e-6, -2.5e-6, 3e-6);
     CommonPointTable table;
     const double plan[3][3] = {
         {2860100.0, 592200.0, 10.0}, {2863400.0, 592900.0, 55.0}, {2861800.0, 595100.0, 140.0}};

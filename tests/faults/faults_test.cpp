@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/error.h"
 #include "conversion/batch_conversion.h"
-#include "estimation/accuracy_report.h"
-#include "test_files.h"
-#include "textio/error.h"
+#include "estimation/estimate.h"
+#include "testkit.h"
 
 namespace kovarim {
 namespace {
@@ -20,12 +20,7 @@ namespace fs = std::filesystem;
 const std::string kPoints = "A,0,0,0,10,20,30\r\nB,100,0,0,110,20,30\r\nC,0,100,0,10,120,30\r\n";
 
 std::string ErrorOf(const std::function<void()> &action) {
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.what();
-    }
-    return "<no error>";
+    return testkit::ErrorThrownBy(action).what();
 }
 
 // Where the report or the output cannot go. As root, permission bits do not
@@ -43,7 +38,7 @@ std::vector<Unwritable> UnwritableTargets() {
 
 TEST(Faults, ReportThatCannotBeWrittenIsReportedAndParametersStayConsistent) {
     for (const auto &target : UnwritableTargets()) {
-        testing::TempDir dir;
+        testkit::TempDir dir;
         const std::string input = dir.Write("gps.txt", kPoints);
         fs::create_symlink(target.target, dir.Path("gps七参数精度评估.txt"));
         int stores = 0;
@@ -53,32 +48,32 @@ TEST(Faults, ReportThatCannotBeWrittenIsReportedAndParametersStayConsistent) {
         EXPECT_NE(error.find("gps七参数精度评估.txt"), std::string::npos)
             << target.name << ": " << error;
         EXPECT_LE(stores, 1) << target.name;
-        EXPECT_EQ(testing::ReadBytes(input), kPoints) << target.name;
+        EXPECT_EQ(testkit::ReadBytes(input), kPoints) << target.name;
     }
 }
 
 TEST(Faults, BatchOutputThatCannotBeWrittenIsReportedAndTheInputStays) {
     for (const auto &target : UnwritableTargets()) {
-        testing::TempDir dir;
+        testkit::TempDir dir;
         const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
         const std::string error =
             ErrorOf([&] { ConvertFile(input, target.target, Params{}, [] { return true; }); });
         EXPECT_NE(error.find(target.target), std::string::npos) << target.name << ": " << error;
-        EXPECT_EQ(testing::ReadBytes(input), "P1,1,2,3\r\n") << target.name;
+        EXPECT_EQ(testkit::ReadBytes(input), "P1,1,2,3\r\n") << target.name;
     }
 }
 
 TEST(Faults, ReadOnlyFolderRefusesTheReportForOrdinaryUsers) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root writes through permission bits";
-    testing::TempDir dir;
+    testkit::TempDir dir;
     const std::string input = dir.Write("gps.txt", kPoints);
     fs::permissions(dir.Path(""), fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_NE(ErrorOf([&] { Estimate(input, {}); }).find("无法创建"), std::string::npos);
 }
 
 TEST(Faults, InputThatVanishedAfterTheDialogIsReported) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     const std::string gone = dir.Path("gone.txt");
     EXPECT_NE(ErrorOf([&] { Estimate(gone, {}); }).find("无法打开"), std::string::npos);
     EXPECT_NE(ErrorOf([&] {
@@ -89,7 +84,7 @@ TEST(Faults, InputThatVanishedAfterTheDialogIsReported) {
 }
 
 TEST(Faults, InputThatCannotBeReadIsReported) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     // A folder where a file was expected: it opens, but reading fails.
     fs::create_directory(dir.Path("folder.txt"));
     EXPECT_NE(ErrorOf([&] { Estimate(dir.Path("folder.txt"), {}); }).find("folder.txt"),
@@ -97,7 +92,7 @@ TEST(Faults, InputThatCannotBeReadIsReported) {
 }
 
 TEST(Faults, PathsWithBlanksAndChineseCharactersWork) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     fs::create_directory(dir.Path("测量 数据"));
     const std::string input = dir.Write("测量 数据/控制 点.txt", kPoints);
     ASSERT_TRUE(Estimate(input, {}));
@@ -106,11 +101,11 @@ TEST(Faults, PathsWithBlanksAndChineseCharactersWork) {
     const auto output = ProposedOutputName(batch);
     ASSERT_TRUE(output);
     ConvertFile(batch, *output, Params{}, [] { return true; });
-    EXPECT_EQ(testing::ReadBytes(dir.Path("测量 数据/待转 点to")), "\"P1\",1,2,3,1,2,3\r\n");
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("测量 数据/待转 点to")), "\"P1\",1,2,3,1,2,3\r\n");
 }
 
 TEST(Faults, HundredMegabyteFilesAreRefusedQuickly) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     const std::string valid = dir.Path("many.txt");
     {
         std::ofstream out(valid, std::ios::binary);

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "textio/error.h"
+#include "base/error.h"
 
 namespace kovarim {
 namespace {
@@ -25,7 +25,7 @@ TEST(TransformPoint, FollowsTheSignConventionsOfEachParameter) {
          Params{},
          {2860321.78, 592341.79, 12.345},
          {2860321.78, 592341.79, 12.345}},
-        {"translations", {0, 1, 2, 3, 0, 0, 0, 0}, {10, 20, 30}, {11, 22, 33}},
+        {"translations", MakeParams(1, 2, 3, 0, 0, 0, 0), {10, 20, 30}, {11, 22, 33}},
         {"scale", Only(Scale, 0.000001), {1000000, 0, 0}, {1000001, 0, 0}},
         {"RotZ, Y into X", Only(RotZ, 0.000001), {0, 1000000, 0}, {1, 1000000, 0}},
         {"RotZ, X into Y", Only(RotZ, 0.000001), {1000000, 0, 0}, {1000000, -1, 0}},
@@ -44,14 +44,8 @@ TEST(TransformPoint, FollowsTheSignConventionsOfEachParameter) {
 
 TEST(TransformPoint, EvaluatesInTheFixedOrder) {
     // Values whose sum depends on the order of the additions.
-    const Params p{0,
-                   -48.683200844512584,
-                   0.2,
-                   0.3,
-                   6.749381641929201e-06,
-                   3e-6,
-                   -4.812919713439847e-06,
-                   -5.313380779066073e-06};
+    const Params p = MakeParams(-48.683200844512584, 0.2, 0.3, 6.749381641929201e-06, 3e-6,
+                                -4.812919713439847e-06, -5.313380779066073e-06);
     const double X = 2860321.78, Y = 592341.79, Z = 32.76442961990655;
     EXPECT_EQ(TransformX(p, X, Y, Z), (((X * p[4] + p[1]) - Z * p[6]) + Y * p[7]) + X);
     EXPECT_EQ(TransformY(p, X, Y, Z), (((Y * p[4] + p[2]) + Z * p[5]) - X * p[7]) + Y);

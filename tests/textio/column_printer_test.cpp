@@ -2,19 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "test_files.h"
+#include "testkit.h"
 
 namespace kovarim {
 namespace {
 
 std::string Print(void (*fill)(ColumnPrinter &)) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     const std::string path = dir.Path("out.txt");
     TextFileWriter file(path, TextFileWriter::Mode::Replace);
     ColumnPrinter out(file);
     fill(out);
     file.Close();
-    return testing::ReadBytes(path);
+    return testkit::ReadBytes(path);
 }
 
 TEST(ColumnPrinter, PadsToTheColumnCountingFromOne) {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "test_files.h"
-#include "textio/error.h"
+#include "base/error.h"
+#include "testkit.h"
 
 namespace kovarim {
 namespace {
@@ -19,7 +19,7 @@ struct Expected {
 };
 
 std::vector<Field> ReadAll(const std::string &content) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     FieldReader reader(dir.Write("in.txt", content));
     std::vector<Field> fields;
     while (!reader.AtEnd())
@@ -99,7 +99,7 @@ TEST(FieldReader, MarksANumberBeyondTheDoubleRangeAsText) {
 }
 
 TEST(FieldReader, TellsWhetherAFieldFollowsAtTheEndOfTheFile) {
-    testing::TempDir dir;
+    testkit::TempDir dir;
     FieldReader reader(dir.Write("in.txt", "a,"));
     reader.Next();
     EXPECT_TRUE(reader.AtEnd());
@@ -120,24 +120,17 @@ TEST(FieldReader, RejectsMalformedInputWithTheLine) {
          2},
     };
     for (const auto &c : cases) {
-        try {
-            ReadAll(c.content);
-            ADD_FAILURE() << c.name << ": no error";
-        } catch (const Error &e) {
-            EXPECT_EQ(e.line(), c.line) << c.name;
-            EXPECT_NE(e.file().find("in.txt"), std::string::npos) << c.name;
-        }
+        const Error e = testkit::ErrorThrownBy([&] { ReadAll(c.content); });
+        EXPECT_EQ(e.line(), c.line) << c.name;
+        EXPECT_NE(e.file().find("in.txt"), std::string::npos) << c.name;
     }
 }
 
 TEST(FieldReader, NamesAFileThatCannotBeOpened) {
-    try {
-        FieldReader reader("/nonexistent/folder/pts.txt");
-        ADD_FAILURE() << "no error";
-    } catch (const Error &e) {
-        EXPECT_EQ(e.file(), "/nonexistent/folder/pts.txt");
-        EXPECT_NE(std::string(e.what()).find("无法打开"), std::string::npos);
-    }
+    const Error e =
+        testkit::ErrorThrownBy([] { FieldReader reader("/nonexistent/folder/pts.txt"); });
+    EXPECT_EQ(e.file(), "/nonexistent/folder/pts.txt");
+    EXPECT_NE(std::string(e.what()).find("无法打开"), std::string::npos);
 }
 
 } // namespace

@@ -6,12 +6,25 @@
 namespace kovarim {
 
 // The one error type of the core. It carries where the problem is (file, line
-// and field, each optional) and what it is, in Chinese, so the window can show
-// it as it stands. Messages are UTF-8; file contents never pass through here.
+// and field, each optional) and what it is, in Chinese, so that a front end can
+// show it as it stands. Messages are UTF-8.
 class Error : public std::runtime_error {
   public:
-    Error(std::string file, long line, int field, std::string problem);
+    // A problem tied to no file (an overflow in the arithmetic, say).
     explicit Error(std::string problem) : Error({}, 0, 0, std::move(problem)) {}
+
+    static Error InFile(std::string file, std::string problem) {
+        return Error(std::move(file), 0, 0, std::move(problem));
+    }
+    static Error AtLine(std::string file, long line, std::string problem) {
+        return Error(std::move(file), line, 0, std::move(problem));
+    }
+    static Error AtField(std::string file, long line, int field, std::string problem) {
+        return Error(std::move(file), line, field, std::move(problem));
+    }
+
+    // The same place with another problem text.
+    Error Restated(std::string problem) const { return Error(file_, line_, field_, problem); }
 
     const std::string &file() const { return file_; }
     long line() const { return line_; }  // 1-based; 0 when not tied to a line
@@ -19,6 +32,8 @@ class Error : public std::runtime_error {
     const std::string &problem() const { return problem_; }
 
   private:
+    Error(std::string file, long line, int field, std::string problem);
+
     std::string file_;
     long line_;
     int field_;

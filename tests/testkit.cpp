@@ -1,11 +1,13 @@
-#include "test_files.h"
+#include "testkit.h"
+
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
 
-namespace kovarim::testing {
+namespace kovarim::testkit {
 
 TempDir::TempDir() {
     std::random_device seed;
@@ -45,4 +47,14 @@ std::string ReadBytes(const std::string &path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-} // namespace kovarim::testing
+Error ErrorThrownBy(const std::function<void()> &action) {
+    try {
+        action();
+    } catch (const Error &e) {
+        return e;
+    }
+    ADD_FAILURE() << "no Error was thrown";
+    return Error("<no error>");
+}
+
+} // namespace kovarim::testkit

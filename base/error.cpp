@@ -1,4 +1,4 @@
-#include "textio/error.h"
+#include "base/error.h"
 
 namespace kovarim {
 namespace {

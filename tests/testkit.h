@@ -1,9 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
-namespace kovarim::testing {
+#include "base/error.h"
+
+namespace kovarim::testkit {
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.
@@ -25,4 +28,8 @@ class TempDir {
 
 std::string ReadBytes(const std::string &path);
 
-} // namespace kovarim::testing
+// The Error that `action` throws. When it throws none, the test fails and the
+// Error returned says "<no error>".
+Error ErrorThrownBy(const std::function<void()> &action);
+
+} // namespace kovarim::testkit
