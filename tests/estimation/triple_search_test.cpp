@@ -46,6 +46,8 @@ TEST(IsDegenerate, RejectsCoincidentAndCollinearTriplesInPlanOnly) {
         {"same y1, different x1", At(0, 5), At(1, 5), At(7, 5), true},
         {"same x1, different y1: both quotients 0", At(4, 0), At(4, 1), At(4, 9), true},
         {"collinear at different heights", At(0, 0, 0), At(1, 2, 10), At(3, 6, -4), true},
+        {"equal quotients whose cross products differ", At(-29.7, -79.2), At(0, 0), At(89.1, 237.6),
+         true},
         {"dy1 = 0, dy2 ≠ 0 goes to the solver", At(0, 0), At(1, 0), At(1, 1), false},
         {"dy1 ≠ 0, dy2 = 0 goes to the solver", At(0, 0), At(1, 1), At(2, 1), false},
         {"a general triangle", At(0, 0), At(10, 1), At(3, 8), false},
@@ -228,6 +230,30 @@ TEST(FindBestTriple, GivesTheLiteralSearchsChoiceBitForBit) {
             ASSERT_TRUE(SameBits(std::fabs(fast.BestMisclosure), std::fabs(literal.BestMisclosure)))
                 << set.name << " seed " << seed;
         }
+    }
+}
+
+// Triples on which a shortcut of the program's search would part from the
+// literal elimination.
+TEST(FindBestTriple, ScoresOverflowingEliminationsLikeTheLiteralSearch) {
+    auto point = [](double x1, double y1, double z1, double x2, double y2, double z2) {
+        CommonPoint p;
+        p.x1 = x1, p.y1 = y1, p.z1 = z1, p.x2 = x2, p.y2 = y2, p.z2 = z2;
+        return p;
+    };
+    const struct {
+        const char *name;
+        std::vector<CommonPoint> points;
+    } cases[] = {
+        {"an infinite last pivot normalises to NaN, not to 1",
+         {point(0, -3e41, 2, 0, -6e97, -5e69), point(0, -1e246, -4e144, 3, -3e100, 2),
+          point(-6e27, 2e156, -4e222, 9e211, 0, 0)}},
+    };
+    for (const auto &c : cases) {
+        const TripleChoice fast = FindBestTriple(Table(c.points));
+        const TripleChoice literal = FindBestTripleLiteral(Table(c.points));
+        EXPECT_EQ(fast.BestTriple, literal.BestTriple) << c.name;
+        EXPECT_TRUE(SameBits(fast.BestMisclosure, literal.BestMisclosure)) << c.name;
     }
 }
 

@@ -42,6 +42,36 @@ TEST(TransformPoint, FollowsTheSignConventionsOfEachParameter) {
     }
 }
 
+// Published points in the coordinate-frame convention with small rotations,
+// held against this model to catch a sign or unit slip. Rotations are given in
+// arc-seconds and scale in ppm; PROJ's helmert also multiplies its rotations by
+// (1 + s), which moves these points by less than 0.01 µm.
+TEST(TransformPoint, AgreesWithPublishedHelmertExamples) {
+    constexpr double arcSecond = 3.14159265358979323846 / 648000.0, ppm = 1e-6;
+    const struct {
+        const char *source;
+        Params params;
+        Point3 in, out;
+        double tolerance; // metres
+    } cases[] = {
+        // L. Jivall, "Simplified transformations from ITRF2008/IGS08 to ETRS89
+        // for maritime applications"; PROJ test/gie/more_builtins.gie, the
+        // first helmert example (convention=coordinate_frame, tolerance 1 um).
+        {"Jivall, ITRF2008 to ETRS89",
+         MakeParams(0.67678, 0.65495, -0.52827, -0.01070 * ppm, -0.022742 * arcSecond,
+                    0.012667 * arcSecond, 0.022704 * arcSecond),
+         {3565285.0, 855949.0, 5201383.0},
+         {3565285.41342351, 855948.67986759, 5201382.72939791},
+         1e-6},
+    };
+    for (const auto &c : cases) {
+        const Point3 out = TransformPoint(c.params, c.in.X, c.in.Y, c.in.Z);
+        EXPECT_NEAR(out.X, c.out.X, c.tolerance) << c.source;
+        EXPECT_NEAR(out.Y, c.out.Y, c.tolerance) << c.source;
+        EXPECT_NEAR(out.Z, c.out.Z, c.tolerance) << c.source;
+    }
+}
+
 TEST(TransformPoint, EvaluatesInTheFixedOrder) {
     // Values whose sum depends on the order of the additions.
     const Params p = MakeParams(-48.683200844512584, 0.2, 0.3, 6.749381641929201e-06, 3e-6,

@@ -1,6 +1,7 @@
 #include "textio/number_text.h"
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -104,6 +105,9 @@ TEST(FormatNumber, WritesAtMostFifteenSignificantDigitsWithoutTrailingZeros) {
         {4.5e-6, "4.5E-06"},
         {-1.5e-300, "-1.5E-300"},
         {5e-324, "4.94065645841247E-324"},
+        {std::numeric_limits<double>::quiet_NaN(), "NaN"},
+        {std::numeric_limits<double>::infinity(), "Inf"},
+        {-std::numeric_limits<double>::infinity(), "-Inf"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(FormatNumber(c.value), c.text) << c.value;
