@@ -29,7 +29,7 @@ void AppendDelimited(std::string &line, const Field &field) {
         line += '"';
         break;
     case FieldKind::Number:
-        line += FormatNumber(field.number);
+        line += FormatDelimitedNumber(field.number);
         break;
     case FieldKind::Empty:
         break;
@@ -154,11 +154,11 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
             line += ',';
         }
         try {
-            line += FormatNumber(RoundCoordinate(TransformX(params, X, Y, Z)));
+            line += FormatDelimitedNumber(RoundCoordinate(TransformX(params, X, Y, Z)));
             line += ',';
-            line += FormatNumber(RoundCoordinate(TransformY(params, X, Y, Z)));
+            line += FormatDelimitedNumber(RoundCoordinate(TransformY(params, X, Y, Z)));
             line += ',';
-            line += FormatNumber(RoundCoordinate(TransformZ(params, X, Y, Z)));
+            line += FormatDelimitedNumber(RoundCoordinate(TransformZ(params, X, Y, Z)));
         } catch (const Error &overflow) {
             throw Error::AtLine(inputPath, record[0].line,
                                 RecordText(number) + "：" + overflow.problem());

@@ -1,7 +1,8 @@
 // Number to text: the plain form reads back to the value rounded to 15
 // significant digits (the value itself where 15 digits hold it), has at most
-// 15 significant digits, and the printed form is the plain one with a sign
-// position before and a space after.
+// 15 significant digits, the batch's delimited form reads back the same, and
+// the printed form is the plain one with a sign position before and a space
+// after.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     FUZZ_CHECK(digits <=
                15 + 1 + 4); // 15 significant, a leading 0, up to four zeros after the point
     FUZZ_CHECK(plain.find(' ') == std::string::npos);
+    // The batch's form: the same value, in plain form below 1E+15.
+    const std::string delimited = kovarim::FormatDelimitedNumber(value);
+    FUZZ_CHECK(delimited.find("E-") == std::string::npos);
+    if (plain.find("E-") == std::string::npos)
+        FUZZ_CHECK(delimited == plain);
+    const auto delimitedBack = kovarim::ParseFieldNumber(delimited);
+    FUZZ_CHECK(delimitedBack.status == back.status && delimitedBack.value == back.value);
     const std::string printed = kovarim::PrintedNumber(value);
     FUZZ_CHECK(printed.size() == plain.size() + (value < 0 ? 1 : 2));
     FUZZ_CHECK(printed.back() == ' ');

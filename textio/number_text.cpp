@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <locale.h>
 
 namespace kovarim {
@@ -58,26 +59,9 @@ ParsedNumber Convert(std::string text) {
     return {NumberParse::Ok, value};
 }
 
-} // namespace
-
-ParsedNumber ParseFieldNumber(std::string_view text) {
-    if (text.empty() || ScanNumber(text, "Ee") != text.size())
-        return {NumberParse::NotANumber, 0.0};
-    return Convert(std::string(text));
-}
-
-ParsedNumber ParseLeadingNumber(std::string_view text) {
-    std::string compact;
-    for (char c : text)
-        if (c != ' ' && c != '\t' && c != '\n')
-            compact += c;
-    std::size_t length = ScanNumber(compact, "EeDd");
-    if (length == 0)
-        return {NumberParse::Ok, 0.0};
-    return Convert(compact.substr(0, length));
-}
-
-std::string FormatNumber(double value) {
+// Plain decimal text, or the exponent form for magnitudes of 1E+15 and more
+// and for those below 10^smallestPlain.
+std::string Format(double value, int smallestPlain) {
     if (std::isnan(value))
         return "NaN";
     if (std::isinf(value))
@@ -100,7 +84,7 @@ std::string FormatNumber(double value) {
         digits.pop_back();
 
     std::string text = value < 0 ? "-" : "";
-    if (exponent >= 15 || exponent < -4) {
+    if (exponent >= 15 || exponent < smallestPlain) {
         text += digits[0];
         if (digits.size() > 1)
             text += "." + digits.substr(1);
@@ -119,6 +103,31 @@ std::string FormatNumber(double value) {
         }
     }
     return text;
+}
+
+} // namespace
+
+ParsedNumber ParseFieldNumber(std::string_view text) {
+    if (text.empty() || ScanNumber(text, "Ee") != text.size())
+        return {NumberParse::NotANumber, 0.0};
+    return Convert(std::string(text));
+}
+
+ParsedNumber ParseLeadingNumber(std::string_view text) {
+    std::string compact;
+    for (char c : text)
+        if (c != ' ' && c != '\t' && c != '\n')
+            compact += c;
+    std::size_t length = ScanNumber(compact, "EeDd");
+    if (length == 0)
+        return {NumberParse::Ok, 0.0};
+    return Convert(compact.substr(0, length));
+}
+
+std::string FormatNumber(double value) { return Format(value, -4); }
+
+std::string FormatDelimitedNumber(double value) {
+    return Format(value, std::numeric_limits<int>::min());
 }
 
 std::string PrintedNumber(double value) {

@@ -36,6 +36,10 @@ ParsedNumber ParseLeadingNumber(std::string_view text);
 // negative zero, is "0".
 std::string FormatNumber(double value);
 
+// The batch output's delimited form: as FormatNumber, but every magnitude
+// below 1E+15 in plain decimal form (0.00001, not 1E-05).
+std::string FormatDelimitedNumber(double value);
+
 // The accuracy report's printed form: "-" for a negative value or a space,
 // then the plain digits, then one space (" 0 " for zero).
 std::string PrintedNumber(double value);

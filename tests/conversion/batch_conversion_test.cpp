@@ -29,6 +29,7 @@ TEST(ConvertFile, WritesOneLinePerRecord) {
         {"blank lines after the last record", "P1,1,2,3\r\n\r\n\r\n  \r\n",
          "\"P1\",1,2,3,1,2,3\r\n"},
         {"values echoed by value", "007,2860321.780,+5,-0", "7,2860321.78,5,0,2860321.78,5,0\r\n"},
+        {"small values in plain form", "P1,0.00001,0.5,3", "\"P1\",0.00001,0.5,3,0,0.5,3\r\n"},
         {"quoted name with a comma", "\"P,1\",1,2,3\r\n", "\"P,1\",1,2,3,1,2,3\r\n"},
         {"GBK name", "\xB5\xE3\xC8\xFD,1,2,3\r\n", "\"\xB5\xE3\xC8\xFD\",1,2,3,1,2,3\r\n"},
         {"empty fields count as 0", "P1,,2,\r\n", "\"P1\",,2,,0,2,0\r\n"},

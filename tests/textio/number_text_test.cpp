@@ -113,6 +113,24 @@ TEST(FormatNumber, WritesAtMostFifteenSignificantDigitsWithoutTrailingZeros) {
         EXPECT_EQ(FormatNumber(c.value), c.text) << c.value;
 }
 
+TEST(FormatDelimitedNumber, WritesEveryMagnitudeBelow1E15InPlainForm) {
+    const struct {
+        double value;
+        const char *text;
+    } cases[] = {
+        {0.00001, "0.00001"},
+        {-4.5e-6, "-0.0000045"},
+        {1.0 / 3.0 * 1e-7, "0.0000000333333333333333"},
+        {0.5, "0.5"},
+        {2860321.78, "2860321.78"},
+        {999999999999999.4, "999999999999999"},
+        {1e15, "1E+15"},
+        {0.0, "0"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FormatDelimitedNumber(c.value), c.text) << c.value;
+}
+
 TEST(PrintedNumber, PutsTheSignOrASpaceBeforeAndASpaceAfter) {
     EXPECT_EQ(PrintedNumber(12.5), " 12.5 ");
     EXPECT_EQ(PrintedNumber(-3.0), "-3 ");
