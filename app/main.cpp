@@ -8,7 +8,8 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kovarim"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
-    QApplication::setApplicationDisplayName(kovarim::app::kAppTitle);
+    // No display name: Qt would append it to every other window's title, and
+    // a message box must show exactly the caption it is given.
 
     kovarim::app::QtFileDialogs dialogs;
     kovarim::app::QtMessageBoxes boxes;

@@ -2,8 +2,9 @@
 # The program in a real X window, driven as a user would drive it: estimate
 # from the example common points (typing the path into the file dialog),
 # convert the point in the boxes, convert the example batch file under the
-# proposed name; then compare the report, the converted file and the shown
-# point with what they must be.
+# proposed name, then once more into the same file through the replace
+# question; compare the report, the converted file, the shown point and the
+# question's title with what they must be.
 #
 #   real_window_test.sh <kovarim executable> <source folder>
 # Needs Xvfb, xdotool and xclip; exits 77 (skipped) without them.
@@ -82,6 +83,20 @@ wait_for 15 test -s "$work/batch_pointsto" || fail "no converted file"
 sleep 0.5
 cmp "$work/batch_pointsto" "$source/tests/e2e/expected/batch_pointsto.txt" ||
     fail "converted file differs"
+
+# Again into the same, now non-empty file: the replace question comes, titled
+# exactly 另存为 as a user sees it (no program name appended), and OK replaces.
+click 372 208
+choose Open "$work/batch_points.txt"
+choose Save ""
+wait_for 15 xdotool search --onlyvisible --name '另存为' || fail "no replace question"
+titles=$(for w in $(xdotool search --onlyvisible --name '另存为'); do xdotool getwindowname "$w"; done)
+[ "$titles" = "另存为" ] || fail "the replace question is titled '$titles'"
+xdotool key Return
+wait_for 15 sh -c "! xdotool search --onlyvisible --name '另存为'" || fail "the question stayed"
+sleep 0.5
+cmp "$work/batch_pointsto" "$source/tests/e2e/expected/batch_pointsto.txt" ||
+    fail "replaced file differs"
 
 kill -0 "${pids[1]}" || fail "the program ended"
 echo "real window: estimation, single point and batch conversion as expected"
