@@ -40,8 +40,9 @@ class Error : public std::runtime_error {
     std::string problem_;
 };
 
-// A value from a file, quoted for a message: “value”. File bytes need not be
-// UTF-8 (GBK names), so anything but short printable ASCII is left out.
-std::string QuotedForMessage(const std::string &bytes);
+// A value for a message, quoted and with a space before it: “value”. Nothing
+// for a value that is empty, longer than 40 characters, or not printable
+// UTF-8 (decode a file's bytes first), so that a message never shows junk.
+std::string QuotedForMessage(const std::string &utf8);
 
 } // namespace kovarim

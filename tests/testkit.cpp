@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -38,6 +39,14 @@ std::string TempDir::Write(const std::string &name, const std::string &bytes) co
     if (!out)
         throw std::runtime_error("cannot write " + path);
     return path;
+}
+
+std::vector<std::string> TempDir::Names() const {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(dir_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ReadBytes(const std::string &path) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 
@@ -21,6 +22,8 @@ class TempDir {
     std::string Path(const std::string &name) const;
     // Writes `bytes` to `name` inside the folder and returns its full name.
     std::string Write(const std::string &name, const std::string &bytes) const;
+    // The names of what the folder holds, sorted.
+    std::vector<std::string> Names() const;
 
   private:
     std::filesystem::path dir_;

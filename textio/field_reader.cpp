@@ -15,14 +15,33 @@ bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 
 FieldReader::FieldReader(std::string path) : path_(std::move(path)), buffer_(kBufferBytes) {
     file_ = std::fopen(path_.c_str(), "rb");
-    if (file_ == nullptr)
-        throw Error::InFile(path_, "无法打开文件");
+    Start();
 }
 
 FieldReader::FieldReader(std::FILE *stream, std::string name)
     : path_(std::move(name)), file_(stream), buffer_(kBufferBytes) {
+    Start();
+}
+
+void FieldReader::Start() {
     if (file_ == nullptr)
         throw Error::InFile(path_, "无法打开文件");
+    try {
+        Fill();
+        const std::string_view start(buffer_.data(), size_);
+        if (const char *unicode = UnreadableUnicodeMark(start))
+            throw Error::InFile(path_,
+                                std::string("文件是 ") + unicode +
+                                    " 编码，本程序不能读取；请把它另存为 UTF-8 或 ANSI 编码");
+        if (start.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
+            utf8Mark_ = true;
+            pos_ = kUtf8Mark.size();
+        }
+    } catch (...) {
+        std::fclose(file_); // the destructor does not run for a constructor that throws
+        file_ = nullptr;
+        throw;
+    }
 }
 
 FieldReader::~FieldReader() {
@@ -35,10 +54,12 @@ void FieldReader::Fill() {
         return;
     size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     pos_ = 0;
+    detector_.Feed(buffer_.data(), size_);
     if (size_ == 0) {
         if (std::ferror(file_))
             throw Error::AtLine(path_, line_, "读取文件失败");
         eof_ = true;
+        detector_.End();
     }
 }
 
@@ -77,9 +98,12 @@ Field FieldReader::Next() {
 
     Field field;
     field.line = line_;
+    auto tooLong = [&] {
+        return Error::AtLine(path_, field.line, "字段过长（超过 64 KB），文件可能不是文本文件");
+    };
     auto append = [&](int c) {
         if (field.bytes.size() >= kMaxFieldBytes)
-            throw Error::AtLine(path_, field.line, "字段过长（超过 64 KB），文件可能不是文本文件");
+            throw tooLong();
         field.bytes += static_cast<char>(c);
     };
 
@@ -100,10 +124,25 @@ Field FieldReader::Next() {
         return field;
     }
 
-    while (Peek() != EOF && Peek() != ',' && !IsLineEnd(Peek()))
-        append(Get());
-    while (!field.bytes.empty() && IsBlank(field.bytes.back()))
-        field.bytes.pop_back();
+    // Blanks are held back until something else follows them: trailing
+    // blanks are not part of the value and do not count toward its length.
+    std::string blanks;
+    bool blanksOverLimit = false;
+    while (Peek() != EOF && Peek() != ',' && !IsLineEnd(Peek())) {
+        const int c = Get();
+        if (IsBlank(c)) {
+            if (blanks.size() < kMaxFieldBytes)
+                blanks += static_cast<char>(c);
+            else
+                blanksOverLimit = true;
+            continue;
+        }
+        if (blanksOverLimit || field.bytes.size() + blanks.size() >= kMaxFieldBytes)
+            throw tooLong();
+        field.bytes += blanks;
+        blanks.clear();
+        append(c);
+    }
     ConsumeSeparator(field);
 
     if (field.bytes.empty())
@@ -117,6 +156,27 @@ Field FieldReader::Next() {
         field.outOfRange = parsed.status == NumberParse::OutOfRange;
     }
     return field;
+}
+
+bool FieldReader::NextLine(std::size_t keep, Line &line) {
+    while (!AtEnd()) {
+        line.number = line_;
+        line.fieldCount = 0;
+        line.fields.clear();
+        bool firstEmpty = false;
+        for (bool lineEnded = false; !lineEnded;) {
+            Field field = Next();
+            lineEnded = field.endsLine;
+            if (++line.fieldCount == 1)
+                firstEmpty = field.kind == FieldKind::Empty;
+            if (static_cast<std::size_t>(line.fieldCount) <= keep)
+                line.fields.push_back(std::move(field));
+        }
+        // A blank line (nothing, or only blanks) is one empty field.
+        if (line.fieldCount > 1 || !firstEmpty)
+            return true;
+    }
+    return false;
 }
 
 } // namespace kovarim

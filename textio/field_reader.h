@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "textio/encoding.h"
+
 namespace kovarim {
 
 enum class FieldKind {
@@ -23,12 +25,21 @@ struct Field {
     bool endsLine = false;   // the field ended at a line end or at the end of the file
 };
 
+// The fields of one line that is not blank.
+struct Line {
+    long number = 0;           // the line's number, from 1
+    long fieldCount = 0;       // how many fields the line holds
+    std::vector<Field> fields; // the first of them, as many as were asked for
+};
+
 // Reads a text file as a stream of comma-separated fields, one field at a
 // time, in bounded memory whatever the file's size.
 //
+//  - A UTF-8 byte order mark at the start is not part of the first field; a
+//    UTF-16 or UTF-32 one makes the file refused (the constructor throws).
 //  - A comma or a line end (CR LF, a lone LF or a lone CR) ends a field.
 //  - Blanks (spaces, tabs) before a field are skipped; trailing blanks of an
-//    unquoted field are not part of it.
+//    unquoted field are not part of it, nor do they count toward its length.
 //  - A field that begins with a double quote runs to the next double quote;
 //    commas and line ends inside belong to it. What stands between the
 //    closing quote and the next separator is ignored.
@@ -39,7 +50,9 @@ class FieldReader {
     // separators cannot make the reader hold it whole.
     static constexpr std::size_t kMaxFieldBytes = 64 * 1024;
 
-    explicit FieldReader(std::string path); // throws Error when the file cannot be opened
+    // Opens the file and reads its first block. Throws Error when the file
+    // cannot be opened or read, or is UTF-16 or UTF-32.
+    explicit FieldReader(std::string path);
     // Reads an open stream (taking it over) under the given name.
     FieldReader(std::FILE *stream, std::string name);
     ~FieldReader();
@@ -53,6 +66,16 @@ class FieldReader {
     // too long, or a read failure. Call only when !AtEnd() or after a comma.
     Field Next();
 
+    // The next line that is not blank (empty, or only blanks), with its first
+    // `keep` fields and the count of all its fields. False at the end.
+    bool NextLine(std::size_t keep, Line &line);
+
+    // The file's encoding as far as it has been read: UTF-8 after a UTF-8
+    // byte order mark, or when every byte so far is UTF-8 and some are not
+    // ASCII; GBK otherwise. At the end of the file it is the file's own.
+    Encoding encoding() const { return utf8Mark_ ? Encoding::Utf8 : detector_.SoFar(); }
+    bool hadUtf8Mark() const { return utf8Mark_; }
+
     // True when the last field read ended at a comma (so another one follows,
     // possibly empty, even at the end of the file).
     bool AfterComma() const { return afterComma_; }
@@ -61,6 +84,7 @@ class FieldReader {
     long line() const { return line_; }
 
   private:
+    void Start();
     int Peek();
     int Get();
     void Fill();
@@ -74,6 +98,8 @@ class FieldReader {
     bool eof_ = false;
     long line_ = 1;
     bool afterComma_ = false;
+    EncodingDetector detector_;
+    bool utf8Mark_ = false;
 };
 
 } // namespace kovarim

@@ -32,9 +32,13 @@ TEST(ColumnPrinter, StartsANewLineWhenTheLineReachesPastTheColumn) {
               "abcde\r\n    f\r\n");
 }
 
-TEST(ColumnPrinter, CountsEveryByteOfAGbkCharacterAsAColumn) {
+TEST(ColumnPrinter, GivesAChineseCharacterTwoColumns) {
+    // GBK 点, then GB18030's four bytes for U+20000, which GBK lacks.
     EXPECT_EQ(Print([](ColumnPrinter &p) { p.Text("\xB5\xE3").Column(4).Text("x").EndLine(); }),
               "\xB5\xE3 x\r\n");
+    EXPECT_EQ(
+        Print([](ColumnPrinter &p) { p.Text("\x95\x32\x82\x36").Column(4).Text("x").EndLine(); }),
+        "\x95\x32\x82\x36 x\r\n");
 }
 
 TEST(ColumnPrinter, PrintsNumbersWithSignPositionAndTrailingSpace) {
