@@ -1,9 +1,6 @@
 #include "conversion/batch_conversion.h"
 
-#include <array>
 #include <filesystem>
-#include <memory>
-#include <optional>
 
 #include "base/error.h"
 #include "textio/field_reader.h"
@@ -39,7 +36,8 @@ void AppendDelimited(std::string &line, const Field &field) {
 // Unlike a common-point coordinate, a quoted one counts here when its text is a
 // number: the batch echoes each field by its kind and needs a number only for
 // the arithmetic, where an empty field counts as 0 too.
-double Coordinate(const std::string &path, long long record, const Field &field, int index) {
+double Coordinate(const FieldReader &reader, long long record, const Line &line, int index) {
+    const Field &field = line.fields[index];
     if (field.kind == FieldKind::Number)
         return field.number;
     if (field.kind == FieldKind::Empty)
@@ -47,73 +45,23 @@ double Coordinate(const std::string &path, long long record, const Field &field,
     const ParsedNumber parsed = ParseFieldNumber(field.bytes);
     if (parsed.status == NumberParse::Ok)
         return parsed.value;
-    const std::string what =
-        RecordText(record) + "的坐标 " + kFieldNames[index] + QuotedForMessage(field.bytes);
-    throw Error::AtField(
-        path, field.line, index + 1,
-        what + (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值"));
+    const Encoding encoding = reader.encoding();
+    std::string what =
+        RecordText(record) + "的坐标 " + kFieldNames[index] +
+        QuotedForMessage(ToUtf8(field.bytes, encoding)) +
+        (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值");
+    const std::string name = QuotedForMessage(ToUtf8(line.fields[0].bytes, encoding));
+    if (!name.empty())
+        what += "（点号" + name + "）";
+    throw Error::AtField(reader.path(), field.line, index + 1, what);
 }
 
-// Reads the input four fields to a record. A run of blank lines is held back
-// as a count, so that blank lines at the very end can end the input cleanly
-// while blank lines between records still count as empty fields.
-class RecordReader {
-  public:
-    explicit RecordReader(const std::string &path) : reader_(path) {}
-
-    // The next record, or false at the clean end of the input.
-    bool Next(std::array<Field, kFieldsPerRecord> &record) {
-        for (int f = 0; f < kFieldsPerRecord; ++f) {
-            if (!NextField(record[f], f == 0))
-                return false;
-        }
-        ++records_;
-        return true;
-    }
-
-    long long records() const { return records_; }
-    const std::string &path() const { return reader_.path(); }
-
-  private:
-    bool NextField(Field &field, bool recordStart) {
-        if (recordStart && heldBlanks_ == 0 && !pending_) {
-            // Count blank lines until something else comes, or the end.
-            while (!reader_.AtEnd()) {
-                Field next = reader_.Next();
-                if (next.kind == FieldKind::Empty && next.endsLine) {
-                    ++heldBlanks_;
-                    continue;
-                }
-                pending_ = std::move(next);
-                break;
-            }
-            if (!pending_)
-                return false; // nothing but blank lines up to the end
-        }
-        if (heldBlanks_ > 0) {
-            --heldBlanks_;
-            field = Field{};
-            field.line = reader_.line();
-            field.endsLine = true;
-            return true;
-        }
-        if (pending_) {
-            field = std::move(*pending_);
-            pending_.reset();
-            return true;
-        }
-        if (reader_.AtEnd() && !reader_.AfterComma())
-            throw Error::AtLine(reader_.path(), reader_.line(),
-                                RecordText(records_ + 1) + "不完整：文件在记录中间结束");
-        field = reader_.Next();
-        return true;
-    }
-
-    FieldReader reader_;
-    long long heldBlanks_ = 0;
-    std::optional<Field> pending_;
-    long long records_ = 0;
-};
+// What became of the output when the input failed at a record.
+std::string OutputNote(long long written) {
+    if (written == 0)
+        return "没有写入任何记录，输出文件保持原样";
+    return "前 " + std::to_string(written) + " 条记录已转换并写入输出文件";
+}
 
 } // namespace
 
@@ -129,44 +77,65 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
     std::error_code unknown;
     if (std::filesystem::equivalent(inputPath, outputPath, unknown))
         throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
-    auto output = std::make_unique<TextFileWriter>(outputPath, TextFileWriter::Mode::Append);
-    if (output->Length() > 0) {
-        if (!confirmReplace()) {
-            output->Close();
-            return BatchOutcome::Cancelled;
-        }
-        output->Close();
-        DeleteFile(outputPath);
-        output = std::make_unique<TextFileWriter>(outputPath, TextFileWriter::Mode::Append);
+    // The input first: when it cannot be read, the old output stays as it is.
+    FieldReader input(inputPath);
+    TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
+    if (output.Length() > 0 && !confirmReplace()) {
+        output.Close();
+        return BatchOutcome::Cancelled;
     }
+    // The old output is emptied only when the first line is ready (or the
+    // input turns out empty), so a failure before it leaves the old one whole.
+    bool started = false;
+    auto start = [&] {
+        if (started)
+            return;
+        output.Truncate();
+        if (input.hadUtf8Mark())
+            output.Write(kUtf8Mark); // the output keeps the input's encoding
+        started = true;
+    };
 
-    RecordReader input(inputPath);
-    std::array<Field, kFieldsPerRecord> record;
-    std::string line;
-    while (input.Next(record)) {
-        const long long number = input.records();
-        const double X = Coordinate(inputPath, number, record[1], 1);
-        const double Y = Coordinate(inputPath, number, record[2], 2);
-        const double Z = Coordinate(inputPath, number, record[3], 3);
-        line.clear();
-        for (int f = 0; f < kFieldsPerRecord; ++f) {
-            AppendDelimited(line, record[f]);
-            line += ',';
+    long long records = 0;
+    try {
+        Line line;
+        std::string text;
+        while (input.NextLine(kFieldsPerRecord, line)) {
+            if (line.fieldCount != kFieldsPerRecord)
+                throw Error::AtLine(inputPath, line.number,
+                                    "应有 4 个字段（点号,x,y,z），实际有 " +
+                                        std::to_string(line.fieldCount) + " 个");
+            const long long record = records + 1;
+            const double X = Coordinate(input, record, line, 1);
+            const double Y = Coordinate(input, record, line, 2);
+            const double Z = Coordinate(input, record, line, 3);
+            text.clear();
+            for (int f = 0; f < kFieldsPerRecord; ++f) {
+                AppendDelimited(text, line.fields[f]);
+                text += ',';
+            }
+            try {
+                text += FormatDelimitedNumber(RoundCoordinate(TransformX(params, X, Y, Z)));
+                text += ',';
+                text += FormatDelimitedNumber(RoundCoordinate(TransformY(params, X, Y, Z)));
+                text += ',';
+                text += FormatDelimitedNumber(RoundCoordinate(TransformZ(params, X, Y, Z)));
+            } catch (const Error &overflow) {
+                throw Error::AtLine(inputPath, line.number,
+                                    RecordText(record) + "：" + overflow.problem());
+            }
+            text += "\r\n";
+            start();
+            output.Write(text);
+            records = record;
         }
-        try {
-            line += FormatDelimitedNumber(RoundCoordinate(TransformX(params, X, Y, Z)));
-            line += ',';
-            line += FormatDelimitedNumber(RoundCoordinate(TransformY(params, X, Y, Z)));
-            line += ',';
-            line += FormatDelimitedNumber(RoundCoordinate(TransformZ(params, X, Y, Z)));
-        } catch (const Error &overflow) {
-            throw Error::AtLine(inputPath, record[0].line,
-                                RecordText(number) + "：" + overflow.problem());
-        }
-        line += "\r\n";
-        output->Write(line);
+    } catch (const Error &e) {
+        if (e.file() != inputPath)
+            throw; // the output's own failure names the output
+        throw e.Restated(e.problem() + "。" + OutputNote(records));
     }
-    output->Close();
+    start();
+    output.Close();
     return BatchOutcome::Converted;
 }
 

@@ -20,15 +20,20 @@ enum class BatchOutcome { Converted, Cancelled };
 // `outputPath`: the four fields as read, by value, then X', Y', Z' rounded to
 // 3 decimal places; commas between, CR LF after, text in double quotes.
 //
-// The output is opened for appending first; when it is not empty,
-// `confirmReplace` decides: true empties it, false leaves it untouched and
-// ends with Cancelled. The output is thus created or emptied before the input
-// is opened. Records are streamed one at a time.
+// One record a line: blank lines are skipped; any other line must hold four
+// fields. Records are streamed one at a time. The output keeps the input's
+// encoding (the names pass through as bytes; a UTF-8 byte order mark is
+// written again).
 //
-// Blank lines after the last complete record end the input. Anything else
-// that goes wrong (the input cannot be opened, a record cut short, a
-// coordinate that is not a number, overflow, a write failure) throws Error
-// naming the file and the record; the lines written before it stay.
+// The input is opened first. Then the output, for appending; when it is not
+// empty, `confirmReplace` decides: false leaves it untouched and ends with
+// Cancelled; true has it emptied once the first line is ready, so that a
+// failure before that leaves it whole.
+//
+// Anything that goes wrong (the input cannot be opened, a line without four
+// fields, a coordinate that is not a number, overflow, a write failure)
+// throws Error naming the file and the line; the lines written before it stay,
+// and an error in the input says how many there are.
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace);
 

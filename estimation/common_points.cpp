@@ -1,6 +1,7 @@
 #include "estimation/common_points.h"
 
 #include "base/error.h"
+#include "textio/number_text.h"
 
 namespace kovarim {
 namespace {
@@ -10,16 +11,23 @@ const char *const kFieldNames[kFieldsPerRecord] = {"点号", "x1", "y1", "z1", "
 
 // Only a plain number field is a coordinate here: a quoted or empty one is
 // refused, since the estimation must not guess (the batch is more lenient).
-double Coordinate(const FieldReader &reader, const Field &field, int index) {
-    std::string what = std::string("坐标 ") + kFieldNames[index];
+double Coordinate(const FieldReader &reader, const Line &line, int index) {
+    const Field &field = line.fields[index];
     if (field.kind == FieldKind::Number)
         return field.number;
+    const Encoding encoding = reader.encoding();
+    std::string what = std::string("坐标 ") + kFieldNames[index];
     if (field.kind == FieldKind::Empty)
-        throw Error::AtField(reader.path(), field.line, index + 1, what + " 为空");
-    if (field.outOfRange)
-        throw Error::AtField(reader.path(), field.line, index + 1,
-                             what + QuotedForMessage(field.bytes) + " 超出双精度数的范围");
-    throw Error::AtField(reader.path(), field.line, index + 1, what + " 不是数值");
+        what += " 为空";
+    else
+        what += QuotedForMessage(ToUtf8(field.bytes, encoding)) +
+                (field.outOfRange ? " 超出双精度数的范围"
+                 : ParseFieldNumber(field.bytes).status == NumberParse::Ok ? " 在引号中，不是数值"
+                                                                           : " 不是数值");
+    const std::string name = ToUtf8(line.fields[0].bytes, encoding);
+    if (!QuotedForMessage(name).empty())
+        what += "（点号" + QuotedForMessage(name) + "）";
+    throw Error::AtField(reader.path(), field.line, index + 1, what);
 }
 
 } // namespace
@@ -32,39 +40,32 @@ CommonPointTable ReadCommonPointFile(const std::string &path) {
 CommonPointTable ReadCommonPoints(FieldReader &reader) {
     const std::string &path = reader.path();
     CommonPointTable table;
-    while (!reader.AtEnd()) {
-        // Fields up to the end of this line; only the first seven are kept.
-        std::vector<Field> fields;
-        long line = reader.line();
-        long count = 0;
-        for (bool lineEnded = false; !lineEnded;) {
-            Field field = reader.Next();
-            lineEnded = field.endsLine;
-            if (++count <= kFieldsPerRecord)
-                fields.push_back(std::move(field));
-        }
-        // A blank line (nothing, or only blanks) is one empty field.
-        if (count == 1 && fields[0].kind == FieldKind::Empty)
-            continue;
-        if (count != kFieldsPerRecord)
-            throw Error::AtLine(path, line,
+    Line line;
+    while (reader.NextLine(kFieldsPerRecord, line)) {
+        if (line.fieldCount != kFieldsPerRecord)
+            throw Error::AtLine(path, line.number,
                                 "应有 7 个字段（点号,x1,y1,z1,x2,y2,z2），实际有 " +
-                                    std::to_string(count) + " 个");
+                                    std::to_string(line.fieldCount) + " 个");
         CommonPoint point;
-        point.Name = fields[0].bytes;
-        point.NameKind = fields[0].kind;
-        point.NameNumber = fields[0].number;
-        point.x1 = Coordinate(reader, fields[1], 1);
-        point.y1 = Coordinate(reader, fields[2], 2);
-        point.z1 = Coordinate(reader, fields[3], 3);
-        point.x2 = Coordinate(reader, fields[4], 4);
-        point.y2 = Coordinate(reader, fields[5], 5);
-        point.z2 = Coordinate(reader, fields[6], 6);
+        point.Name = line.fields[0].bytes;
+        point.NameKind = line.fields[0].kind;
+        point.NameNumber = line.fields[0].number;
+        point.x1 = Coordinate(reader, line, 1);
+        point.y1 = Coordinate(reader, line, 2);
+        point.z1 = Coordinate(reader, line, 3);
+        point.x2 = Coordinate(reader, line, 4);
+        point.y2 = Coordinate(reader, line, 5);
+        point.z2 = Coordinate(reader, line, 6);
         if (table.PointCount() == kMaxCommonPoints)
-            throw Error::AtLine(path, line,
+            throw Error::AtLine(path, line.number,
                                 "公共点太多：最多 " + std::to_string(kMaxCommonPoints) + " 个");
         table.Add(std::move(point));
     }
+    // The whole file is read, so its encoding is known: the names go into the
+    // report, which is GBK.
+    if (reader.encoding() == Encoding::Utf8)
+        table.ConvertNames(
+            [](const std::string &name) { return ToReportEncoding(name, Encoding::Utf8); });
     return table;
 }
 

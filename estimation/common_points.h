@@ -10,7 +10,7 @@ namespace kovarim {
 // A point known in both systems: x1, y1, z1 in the original system, x2, y2, z2
 // in the new one.
 struct CommonPoint {
-    std::string Name;                     // bytes as read (GBK names unchanged)
+    std::string Name;                     // in the report's encoding, GBK (see ReadCommonPoints)
     FieldKind NameKind = FieldKind::Text; // the report writes a numeric name as a number
     double NameNumber = 0.0;
     double x1 = 0.0, y1 = 0.0, z1 = 0.0;
@@ -25,6 +25,10 @@ class CommonPointTable {
     const CommonPoint &Point(int number) const { return points_[number - 1]; }
     const std::vector<CommonPoint> &points() const { return points_; }
     void Add(CommonPoint point) { points_.push_back(std::move(point)); }
+    template <class Convert> void ConvertNames(Convert convert) {
+        for (CommonPoint &p : points_)
+            p.Name = convert(p.Name);
+    }
 
   private:
     std::vector<CommonPoint> points_;
@@ -37,7 +41,8 @@ inline constexpr int kMaxCommonPoints = 32767;
 // Reads a common-point file: one point a line, seven comma-separated fields
 // (name, x1, y1, z1, x2, y2, z2). Blank lines are skipped anywhere. Any other
 // line must hold exactly seven fields, and the six coordinates must be
-// numbers; otherwise Error names the file, the line and the field.
+// numbers; otherwise Error names the file, the line and the field. A GBK
+// file's names stay as they are; a UTF-8 file's are converted to GBK.
 CommonPointTable ReadCommonPointFile(const std::string &path);
 CommonPointTable ReadCommonPoints(FieldReader &reader);
 

@@ -33,12 +33,13 @@ TEST(ConvertFile, WritesOneLinePerRecord) {
         {"quoted name with a comma", "\"P,1\",1,2,3\r\n", "\"P,1\",1,2,3,1,2,3\r\n"},
         {"GBK name", "\xB5\xE3\xC8\xFD,1,2,3\r\n", "\"\xB5\xE3\xC8\xFD\",1,2,3,1,2,3\r\n"},
         {"empty fields count as 0", "P1,,2,\r\n", "\"P1\",,2,,0,2,0\r\n"},
-        {"five fields shift the next record", "P1,1,2,3,P2\r\n4,5,6\r\n",
-         "\"P1\",1,2,3,1,2,3\r\n\"P2\",4,5,6,4,5,6\r\n"},
-        {"blank line between records is an empty field", "1,1,2,3\r\n\r\n2,4,5\r\n",
-         "1,1,2,3,1,2,3\r\n,2,4,5,2,4,5\r\n"},
-        {"four blank lines make a record of empty fields", "\r\n\r\n\r\n\r\nP1,1,2,3\r\n",
-         ",,,,0,0,0\r\n\"P1\",1,2,3,1,2,3\r\n"},
+        {"blank lines between and before records are skipped",
+         "\r\n\r\n1,1,2,3\r\n\r\n \t \r\n2,4,5,6\r\n", "1,1,2,3,1,2,3\r\n2,4,5,6,4,5,6\r\n"},
+        {"UTF-8 names pass through", "石桥,1,2,3\r\n", "\"石桥\",1,2,3,1,2,3\r\n"},
+        {"a UTF-8 byte order mark is kept, not part of the name", "\xEF\xBB\xBF石桥,1,2,3\r\n",
+         "\xEF\xBB\xBF\"石桥\",1,2,3,1,2,3\r\n"},
+        {"a long run of blanks after a value", "P1,1,2,3" + std::string(100000, ' ') + "\r\n",
+         "\"P1\",1,2,3,1,2,3\r\n"},
         {"quoted number as coordinate", "P1,\"5\",2,3", "\"P1\",\"5\",2,3,5,2,3\r\n"},
         {"LF only", "P1,1,2,3\nP2,4,5,6\n", "\"P1\",1,2,3,1,2,3\r\n\"P2\",4,5,6,4,5,6\r\n"},
         {"empty file", "", ""},
@@ -60,17 +61,24 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
         const char *says;
     } cases[] = {
         {"text coordinate", "P1,1,2,3\r\nP2,4,abc,6\r\nP3,7,8,9\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
-         "第 2 条记录的坐标 y “abc” 不是数值"},
-        {"record cut short", "P1,1,2,3\r\nP2,4,5\r\n", "\"P1\",1,2,3,1,2,3\r\n", 3,
-         "第 2 条记录不完整"},
-        {"blank line shifts a text name into x", "P1,1,2,3\r\n\r\nP2,4,5,6\r\n",
-         "\"P1\",1,2,3,1,2,3\r\n", 3, "第 2 条记录的坐标 x “P2” 不是数值"},
-        {"blank line then the end mid-record", "1,1,2,3\r\n\r\n7,4,5,6\r\n",
-         "1,1,2,3,1,2,3\r\n,7,4,5,7,4,5\r\n", 4, "第 3 条记录不完整"},
+         "第 2 条记录的坐标 y “abc” 不是数值（点号 “P2”）。前 1 条记录已转换并写入输出文件"},
+        {"three fields", "P1,1,2,3\r\nP2,4,5\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
+         "应有 4 个字段（点号,x,y,z），实际有 3 个"},
+        {"an extra code column",
+         "1,,2858452.992,594818.809,65.766\r\n1,,2858452.992,594818.809,65.766\r\n", "", 1,
+         "实际有 5 个。没有写入任何记录"},
+        {"a trailing comma", "P1,1,2,3\r\nP2,4,5,6,\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
+         "实际有 5 个"},
         {"coordinate out of range", "P1,1,2,1e999\r\n", "", 1, "坐标 z “1e999” 超出双精度数的范围"},
-        {"GBK text coordinate is not quoted into the message", "P1,1,\xB5\xE3,3\r\n", "", 1,
-         "第 1 条记录的坐标 y 不是数值"},
+        {"a GBK value is shown in Chinese", "P1,1,\xB5\xE3,3\r\n", "", 1,
+         "第 1 条记录的坐标 y “点” 不是数值"},
         {"unterminated quote", "P1,1,2,3\r\n\"P2,4,5,6\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2, "引号"},
+        {"a UTF-16 file",
+         std::string("\xFF\xFEP\0"
+                     "1\0",
+                     6),
+         "<none>", 0, "文件是 UTF-16 编码，本程序不能读取；请把它另存为 UTF-8 或 ANSI 编码"},
+        {"a UTF-32 file", std::string("\xFF\xFE\0\0P\0\0\0", 8), "<none>", 0, "UTF-32"},
     };
     for (const auto &c : cases) {
         testkit::TempDir dir;
@@ -81,7 +89,8 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
         EXPECT_EQ(e.line(), c.line) << c.name;
         EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
             << c.name << ": " << e.what();
-        EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), c.output) << c.name;
+        const bool written = std::filesystem::exists(dir.Path("ptsto"));
+        EXPECT_EQ(written ? testkit::ReadBytes(dir.Path("ptsto")) : "<none>", c.output) << c.name;
     }
 }
 
@@ -130,11 +139,24 @@ TEST(ConvertFile, UsesAnExistingEmptyOutputWithoutAsking) {
     EXPECT_EQ(testkit::ReadBytes(output), "\"P1\",1,2,3,1,2,3\r\n");
 }
 
-TEST(ConvertFile, CreatesTheOutputBeforeOpeningTheInput) {
-    testkit::TempDir dir;
-    EXPECT_THROW(ConvertFile(dir.Path("missing.txt"), dir.Path("missingto"), Params{}, Never),
-                 Error);
-    EXPECT_EQ(testkit::ReadBytes(dir.Path("missingto")), "");
+// Whatever stops the conversion before its first line leaves an earlier
+// output byte for byte, even after OK on the replace question.
+TEST(ConvertFile, FailureBeforeTheFirstLineLeavesTheOldOutput) {
+    const struct {
+        const char *name;
+        const char *input; // nothing: the file is gone
+    } cases[] = {
+        {"input deleted after the dialog", nullptr},
+        {"bad first line", "P1,1,2\r\n"},
+        {"UTF-16 input", "\xFE\xFF\0P"},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        const std::string input = c.input ? dir.Write("pts.txt", c.input) : dir.Path("pts.txt");
+        const std::string output = dir.Write("ptsto", "old output");
+        EXPECT_THROW(ConvertFile(input, output, Params{}, [] { return true; }), Error) << c.name;
+        EXPECT_EQ(testkit::ReadBytes(output), "old output") << c.name;
+    }
 }
 
 TEST(ConvertFile, ReportsAnOutputThatCannotBeWritten) {

@@ -42,6 +42,11 @@ TEST(ReadCommonPointFile, AcceptsTheLayoutsThatOccur) {
          2, "B"},
         {"quoted name with commas", "\"P,1\",1,2,3,4,5,6\r\n", 1, "P,1"},
         {"GBK name", "\xB5\xE3\xC8\xFD,1,2,3,4,5,6\r\n", 1, "\xB5\xE3\xC8\xFD"},
+        {"UTF-8 name, kept in GBK for the report", "石桥,1,2,3,4,5,6\r\n", 1, "\xCA\xAF\xC7\xC5"},
+        {"UTF-8 byte order mark",
+         "\xEF\xBB\xBF"
+         "A,1,2,3,4,5,6\r\n",
+         1, "A"},
         {"blanks around fields", " A , 1 ,2, 3,4 ,5,6 \r\n", 1, "A"},
         {"empty file", "", 0, ""},
         {"only blank lines", "\r\n\r\n", 0, ""},
@@ -76,11 +81,17 @@ TEST(ReadCommonPointFile, RejectsMalformedLinesNamingLineAndField) {
         {"too many fields", "A,1,2,3,4,5,6,7\r\n", 1, 0, "实际有 8 个"},
         {"trailing comma", "A,1,2,3,4,5,6,\r\n", 1, 0, "实际有 8 个"},
         {"two records on one line", "A,1,2,3,4,5,6,B,1,2,3,4,5,6\r\n", 1, 0, "实际有 14 个"},
-        {"coordinate not a number", "A,1,2,3,4,5,6\r\nB,1,2,x,4,5,6\r\n", 2, 4, "z1 不是数值"},
+        {"coordinate not a number", "A,1,2,3,4,5,6\r\nB,1,2,x,4,5,6\r\n", 2, 4,
+         "z1 “x” 不是数值（点号 “B”）"},
         {"empty coordinate", "A,1,,3,4,5,6\r\n", 1, 3, "y1 为空"},
-        {"quoted coordinate", "A,1,2,3,\"4\",5,6\r\n", 1, 5, "x2 不是数值"},
+        {"quoted coordinate", "A,1,2,3,\"4\",5,6\r\n", 1, 5, "x2 “4” 在引号中，不是数值"},
         {"coordinate out of range", "A,1,2,3,4,5,1e999\r\n", 1, 7, "超出"},
         {"unterminated quote", "A,1,2,3,4,5,6\r\n\"B,1,2,3,4,5,6\r\n", 2, 0, "引号"},
+        {"UTF-16 file",
+         std::string("\xFF\xFE"
+                     "A\0,\0",
+                     6),
+         0, 0, "UTF-16"},
         {"binary garbage", std::string("\x01\x02\xFF\x00\x7F,\x80", 7), 1, 0, "实际有 2 个"},
     };
     for (const auto &c : cases) {
