@@ -197,15 +197,17 @@ void Form1::Command1_Click() {
         hooks.progress.started = [this](long long count) { SetProgressRange(count); };
         hooks.progress.advanced = [this](long long ordinal) { SetProgressValue(ordinal); };
         hooks.searchDone = [this] { ProgressBar1->setVisible(false); };
-        hooks.noTriple = [this] {
+        std::optional<Estimation> estimation = Estimate(LocalName(chosen), hooks);
+        if (!estimation) {
             boxes_.Ok(QStringLiteral("需要至少三个以上的公共点才能进行七参数计算"), kAppTitle);
-        };
-        hooks.store = [this](const Params &estimated) {
-            params_ = estimated;
-            Command2->setEnabled(true);
-            Command3->setEnabled(true);
-        };
-        Estimate(LocalName(chosen), hooks);
+            return;
+        }
+        // All or nothing: the parameters and the buttons change only once the
+        // whole report has replaced the old one.
+        estimation->Commit();
+        params_ = estimation->params();
+        Command2->setEnabled(true);
+        Command3->setEnabled(true);
     });
     if (!completed)
         ProgressBar1->setVisible(false); // a failed estimation is not in progress

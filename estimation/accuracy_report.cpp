@@ -1,8 +1,6 @@
 #include "estimation/accuracy_report.h"
 
-#include "estimation/equations.h"
 #include "estimation/solve_equations.h"
-
 #include "textio/column_printer.h"
 #include "textio/gbk_texts.h"
 #include "textio/path_names.h"
@@ -29,19 +27,24 @@ std::string ReportPathFor(const std::string &commonPointPath) {
     return DropLastCharacters(commonPointPath, 4) + "七参数精度评估.txt";
 }
 
-std::optional<Params>
-WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &table,
-                    const TripleChoice &choice,
-                    const std::function<void(const Params &)> &parametersWritten) {
+std::optional<EquationSystem> SolveChosenTriple(const CommonPointTable &table,
+                                                const TripleChoice &choice) {
     EquationSystem system;
     BuildEquations(table, choice.First, choice.Second, choice.Third, system);
-
-    TextFileWriter report(ReportPathFor(commonPointPath), TextFileWriter::Mode::Replace);
-    if (!SolveEquations(system)) {
-        report.Close();
+    if (!SolveEquations(system))
         return std::nullopt;
-    }
+    return system;
+}
 
+Params ParametersOf(const EquationSystem &solved) {
+    Params params{};
+    for (int m = 1; m <= 7; ++m)
+        params[m] = solved.b[m];
+    return params;
+}
+
+void WriteAccuracyReport(TextFileWriter &report, const CommonPointTable &table,
+                         const TripleChoice &choice, const EquationSystem &system) {
     ColumnPrinter out(report);
     out.Text(gbk::kTotalOf.bytes)
         .Number(table.PointCount())
@@ -61,7 +64,6 @@ WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &
 
     // Row m holds parameter m; its label is that of the equation that served
     // as pivot row m, which after row exchanges need not be equation m.
-    Params params{};
     for (int m = 1; m <= 7; ++m) {
         out.Number(m)
             .Column(16)
@@ -72,13 +74,8 @@ WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &
             .Text("  ")
             .Number(system.b[m])
             .EndLine();
-        params[m] = system.b[m];
     }
     out.Text(std::string(58, '=')).EndLine();
-    // All seven at once, once their rows are written: a write failure halfway
-    // must not leave a mixture of old and new parameters in use.
-    if (parametersWritten)
-        parametersWritten(params);
 
     out.Text(gbk::kResidualTitle.bytes).EndLine();
     out.Text(gbk::kPointName.bytes)
@@ -89,6 +86,7 @@ WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &
         .Column(44)
         .Text(gbk::kZResidual.bytes)
         .EndLine();
+    const Params params = ParametersOf(system);
     for (const CommonPoint &q : table.points()) {
         WriteName(out, q);
         out.Column(20)
@@ -99,8 +97,6 @@ WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &
             .Number(Residual(TransformZ(params, q.x1, q.y1, q.z1), q.z2))
             .EndLine();
     }
-    report.Close();
-    return params;
 }
 
 } // namespace kovarim

@@ -1,12 +1,13 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
 #include "estimation/common_points.h"
+#include "estimation/equations.h"
 #include "estimation/triple_search.h"
 #include "model/seven_parameters.h"
+#include "textio/text_file.h"
 
 namespace kovarim {
 
@@ -15,15 +16,18 @@ namespace kovarim {
 // the folder of the common-point file.
 std::string ReportPathFor(const std::string &commonPointPath);
 
-// Solves the chosen triple once more and writes the accuracy report (GBK,
-// CR LF), replacing any earlier one: the header and the seven parameter rows;
-// then `parametersWritten` receives the seven parameters; then the residuals
-// of every common point in file order. With no triple chosen the solve fails:
-// the report stays empty and nothing comes back. Write failures throw Error;
-// what was written stays.
-std::optional<Params>
-WriteAccuracyReport(const std::string &commonPointPath, const CommonPointTable &table,
-                    const TripleChoice &choice,
-                    const std::function<void(const Params &)> &parametersWritten = {});
+// The chosen triple's system, built and solved once more; nothing when the
+// solve fails, which is what "no triple chosen" (all zero) gives.
+std::optional<EquationSystem> SolveChosenTriple(const CommonPointTable &table,
+                                                const TripleChoice &choice);
+
+// The seven parameters of a solved system: b(1) to b(7).
+Params ParametersOf(const EquationSystem &solved);
+
+// Writes the accuracy report (GBK, CR LF): the header, the seven parameter
+// rows of the solved system, then the residuals of every common point under
+// those parameters, in file order. Write failures throw Error.
+void WriteAccuracyReport(TextFileWriter &out, const CommonPointTable &table,
+                         const TripleChoice &choice, const EquationSystem &solved);
 
 } // namespace kovarim

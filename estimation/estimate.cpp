@@ -2,19 +2,32 @@
 
 #include "estimation/accuracy_report.h"
 #include "estimation/common_points.h"
+#include "textio/text_file.h"
 
 namespace kovarim {
 
-bool Estimate(const std::string &commonPointPath, const EstimationHooks &hooks) {
+Estimation::Estimation(Params params, TripleChoice choice, std::unique_ptr<ReplacementFile> report)
+    : params_(params), choice_(choice), report_(std::move(report)) {}
+Estimation::Estimation(Estimation &&) noexcept = default;
+Estimation::~Estimation() = default;
+
+const std::string &Estimation::reportPath() const { return report_->finalPath(); }
+
+void Estimation::Commit() { report_->Commit(); }
+
+std::optional<Estimation> Estimate(const std::string &commonPointPath,
+                                   const EstimationHooks &hooks) {
     const CommonPointTable table = ReadCommonPointFile(commonPointPath);
     const TripleChoice choice = FindBestTriple(table, hooks.progress);
     if (hooks.searchDone)
         hooks.searchDone();
-    if (WriteAccuracyReport(commonPointPath, table, choice, hooks.store))
-        return true;
-    if (hooks.noTriple)
-        hooks.noTriple();
-    return false;
+    const std::optional<EquationSystem> solved = SolveChosenTriple(table, choice);
+    if (!solved)
+        return std::nullopt;
+    auto report = std::make_unique<ReplacementFile>(ReportPathFor(commonPointPath));
+    WriteAccuracyReport(report->writer(), table, choice, *solved);
+    report->Finish();
+    return Estimation(ParametersOf(*solved), choice, std::move(report));
 }
 
 } // namespace kovarim

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "estimation/triple_search.h"
@@ -8,19 +10,42 @@
 
 namespace kovarim {
 
-// What an estimation asks of its front end, in the order it asks it.
+class ReplacementFile;
+
+// What an estimation tells its front end while it runs.
 struct EstimationHooks {
     SearchProgress progress;          // the bar while the triples are tried
     std::function<void()> searchDone; // the search is over: hide the bar
-    std::function<void()> noTriple; // "需要至少三个以上的公共点才能进行七参数计算"
-    std::function<void(const Params &)> store; // keep the parameters, enable the conversions
 };
 
-// The whole estimation behind the first button, after the file was chosen:
-// read the common points, search the best triple, write the report, store
-// the parameters. False (after hooks.noTriple) when no triple was chosen.
-// Throws Error for a malformed or unreadable file before anything is stored
-// or written.
-bool Estimate(const std::string &commonPointPath, const EstimationHooks &hooks);
+// A finished estimation whose report is complete and on the disk under a
+// temporary name beside the final one. Commit puts it in place; only then
+// may the front end store the parameters. Dropped without Commit, it leaves
+// nothing behind and the earlier report as it was.
+class Estimation {
+  public:
+    Estimation(Params params, TripleChoice choice, std::unique_ptr<ReplacementFile> report);
+    Estimation(Estimation &&) noexcept;
+    ~Estimation();
+
+    const Params &params() const { return params_; }
+    const TripleChoice &choice() const { return choice_; }
+    const std::string &reportPath() const;
+    void Commit(); // throws Error naming the report when it cannot be put in place
+
+  private:
+    Params params_;
+    TripleChoice choice_;
+    std::unique_ptr<ReplacementFile> report_;
+};
+
+// The estimation behind the first button, after the file was chosen: read
+// the common points, search the best triple, solve it, write the whole
+// report. Nothing when no triple could be chosen (too few points, or every
+// triple rejected); the front end then says "需要至少三个以上的公共点才能进行七参数计算".
+// Throws Error for a file that cannot be read or is malformed, or a report
+// that cannot be written; in every one of these cases nothing has changed.
+std::optional<Estimation> Estimate(const std::string &commonPointPath,
+                                   const EstimationHooks &hooks);
 
 } // namespace kovarim

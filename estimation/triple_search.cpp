@@ -207,6 +207,39 @@ long long CountTriples(int pointCount) {
     return product / 3;
 }
 
+RepeatedStations::RepeatedStations(const CommonPointTable &table)
+    : partners_(static_cast<std::size_t>(table.PointCount()) + 1) {
+    const int n = table.PointCount();
+    if (n < 2)
+        return;
+    double minX = table.Point(1).x1, maxX = minX, minY = table.Point(1).y1, maxY = minY;
+    for (const CommonPoint &p : table.points()) {
+        minX = std::min(minX, p.x1), maxX = std::max(maxX, p.x1);
+        minY = std::min(minY, p.y1), maxY = std::max(maxY, p.y1);
+    }
+    const double extent = std::sqrt((maxX - minX) * (maxX - minX) + (maxY - minY) * (maxY - minY));
+    const double limit = extent / 1000;
+    for (int a = 1; a <= n; ++a) {
+        const CommonPoint &pa = table.Point(a);
+        for (int b = a + 1; b <= n; ++b) {
+            const CommonPoint &pb = table.Point(b);
+            const double dx = pa.x1 - pb.x1, dy = pa.y1 - pb.y1;
+            if (std::sqrt(dx * dx + dy * dy) < limit) {
+                partners_[a].push_back(b);
+                partners_[b].push_back(a);
+                any_ = true;
+            }
+        }
+    }
+    for (auto &list : partners_)
+        std::sort(list.begin(), list.end());
+}
+
+bool RepeatedStations::Same(int a, int b) const {
+    const auto &list = partners_[a];
+    return std::binary_search(list.begin(), list.end(), b);
+}
+
 bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoint &pk) {
     // Exact comparisons on purpose: only what coincides or is collinear in the
     // computed values is rejected; nearly collinear triples are solved.
@@ -227,6 +260,7 @@ TripleChoice FindBestTripleLiteral(const CommonPointTable &table, const SearchPr
     const int n = table.PointCount();
     const long long count = CountTriples(n);
     ProgressTicker ticker(progress, count);
+    const RepeatedStations stations(table);
     TripleChoice best;
     EquationSystem system;
     long long t = 0;
@@ -234,6 +268,8 @@ TripleChoice FindBestTripleLiteral(const CommonPointTable &table, const SearchPr
         for (int j = i + 1; j <= n - 1; ++j)
             for (int k = j + 1; k <= n; ++k) {
                 ticker.Tick(++t);
+                if (stations.Same(i, j) || stations.Same(i, k) || stations.Same(j, k))
+                    continue;
                 if (IsDegenerate(table.Point(i), table.Point(j), table.Point(k)))
                     continue;
                 double misclosure = 0.0;
@@ -248,6 +284,13 @@ TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress 
     const int n = table.PointCount();
     const long long count = CountTriples(n);
     ProgressTicker ticker(progress, count);
+    const RepeatedStations stations(table);
+    // near[m] > 0: point m is one station with point i or point j.
+    std::vector<int> near(static_cast<std::size_t>(n) + 1, 0);
+    auto mark = [&](int a, int by) {
+        for (int m : stations.Partners(a))
+            near[m] += by;
+    };
     TripleChoice best;
     EquationSystem system; // only for the literal fallback
     std::vector<DifferenceRows> rows(static_cast<std::size_t>(n) + 1);
@@ -258,13 +301,20 @@ TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress 
         if (shortcut)
             for (int m = i + 1; m <= n; ++m)
                 rows[m] = Differences(pi, table.Point(m));
+        mark(i, +1);
         for (int j = i + 1; j <= n - 1; ++j) {
+            if (near[j] > 0) { // i and j are one station: every k is rejected
+                for (int k = j + 1; k <= n; ++k)
+                    ticker.Tick(++t);
+                continue;
+            }
+            mark(j, +1);
             const CommonPoint &pj = table.Point(j);
             PairPivots pivots;
             const bool pairReduced = shortcut && ReducePair(rows[j], pivots);
             for (int k = j + 1; k <= n; ++k) {
                 ticker.Tick(++t);
-                if (IsDegenerate(pi, pj, table.Point(k)))
+                if (near[k] > 0 || IsDegenerate(pi, pj, table.Point(k)))
                     continue;
                 double misclosure = 0.0;
                 const bool solved = pairReduced ? ScoreWithPair(pivots, rows[k], misclosure)
@@ -273,7 +323,9 @@ TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress 
                 if (solved)
                     Consider(misclosure, t, i, j, k, best);
             }
+            mark(j, -1);
         }
+        mark(i, -1);
     }
     ticker.Finish(count);
     return best;

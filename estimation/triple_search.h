@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "estimation/common_points.h"
 
@@ -28,6 +29,24 @@ struct SearchProgress {
 // n·(n−1)·(n−2)/6, 0 below three points. Throws Error when it does not fit.
 long long CountTriples(int pointCount);
 
+// Pairs of points that stand so close in plan that they must be one station
+// listed twice (re-measured, or under another name): closer than a
+// thousandth of the file's plan extent E, the diagonal of the bounding box of
+// all (x1, y1). Two such points fix no rotation, so a triple holding both
+// would absorb every error and close deceptively well; it is rejected.
+class RepeatedStations {
+  public:
+    explicit RepeatedStations(const CommonPointTable &table);
+    // The points that count as one station with point a, in ascending order.
+    const std::vector<int> &Partners(int a) const { return partners_[a]; }
+    bool Same(int a, int b) const;
+    bool Any() const { return any_; }
+
+  private:
+    std::vector<std::vector<int>> partners_; // by point number; slot 0 unused
+    bool any_ = false;
+};
+
 // True when the three points coincide or lie on one straight line in the
 // (x1, y1) plane, as far as exact comparison of the computed values sees it.
 bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoint &pk);
@@ -35,8 +54,9 @@ bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoin
 // Tries every triple i < j < k in order and keeps the one whose two left-over
 // equations close best: |b(8)| + |b(9)| after SolveEquations, strictly
 // smallest, so the earliest triple wins ties, and nothing of kMisclosureCeiling
-// or more is ever chosen. Degenerate triples, triples whose solve fails and triples whose
-// misclosure is not a finite number are passed over without a message.
+// or more is ever chosen. Triples holding one station twice (RepeatedStations),
+// degenerate triples, triples whose solve fails and triples whose misclosure
+// is not a finite number are passed over without a message.
 //
 // This is the program's search. It gives bit for bit the result of
 // FindBestTripleLiteral, without building labels or eliminating what does not

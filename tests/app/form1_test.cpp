@@ -220,7 +220,7 @@ class Form1Test : public QObject {
         QVERIFY(!QFile::exists(Path("bad七参数精度评估.txt")));
     }
 
-    void two_points_give_the_message_once_and_an_empty_report() {
+    void two_points_give_the_message_once_and_no_report() {
         WriteAll(Path("two.txt"), "A,0,0,0,1,1,1\r\nB,5,5,5,6,6,6\r\n");
         dialogs_.answers.push_back(Path("two.txt"));
         form_->Command1->click();
@@ -228,8 +228,43 @@ class Form1Test : public QObject {
         QCOMPARE(boxes_.shown[0].text, QString("需要至少三个以上的公共点才能进行七参数计算"));
         QCOMPARE(boxes_.shown[0].title, QString("Kovarim1.0"));
         QVERIFY(!boxes_.shown[0].withCancel);
-        QCOMPARE(ReadAll(Path("two七参数精度评估.txt")), QByteArray());
+        QVERIFY(!QFile::exists(Path("two七参数精度评估.txt")));
         QVERIFY(!form_->Command3->isEnabled());
+        QVERIFY(form_->ProgressBar1->isHidden());
+    }
+
+    // All or nothing: a failed estimation keeps the last one's report,
+    // parameters and buttons, and says why.
+    void failed_estimation_keeps_the_last_one_data() {
+        QTest::addColumn<QByteArray>("content"); // empty: the file is deleted
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no usable triple") << QByteArray("A,0,0,0,1,1,1\r\nB,5,5,5,6,6,6\r\n")
+                                          << "需要至少三个以上的公共点才能进行七参数计算";
+        QTest::newRow("malformed line") << QByteArray("A,0,0,0,1,1,1\r\nB,5,5\r\n") << "第 2 行";
+        QTest::newRow("deleted after the dialog") << QByteArray() << "无法打开";
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE"
+                                              "A\0",
+                                              4)
+                                << "UTF-16";
+    }
+    void failed_estimation_keeps_the_last_one() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, says);
+        Estimate();
+        const QByteArray report = ReadAll(Path("gps七参数精度评估.txt"));
+        if (content.isEmpty())
+            QFile::remove(Path("gps.txt"));
+        else
+            WriteAll(Path("gps.txt"), content);
+        dialogs_.answers.push_back(Path("gps.txt"));
+        form_->Command1->click();
+        QCOMPARE(boxes_.shown.size(), size_t(1));
+        QVERIFY2(boxes_.shown[0].text.contains(says), qPrintable(boxes_.shown[0].text));
+        QCOMPARE(ReadAll(Path("gps七参数精度评估.txt")), report);
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), content.isEmpty() ? 1 : 2);
+        QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
+        QVERIFY(form_->Command2->isEnabled());
+        QVERIFY(form_->Command3->isEnabled());
         QVERIFY(form_->ProgressBar1->isHidden());
     }
 

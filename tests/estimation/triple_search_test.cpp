@@ -1,11 +1,17 @@
 #include "estimation/triple_search.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "estimation/equations.h"
+#include "estimation/solve_equations.h"
+#include "model/seven_parameters.h"
 
 namespace kovarim {
 namespace {
@@ -136,6 +142,70 @@ TEST(FindBestTriple, ReportsAtLeastEveryThousandthOfALongSearch) {
     EXPECT_EQ(seen.back(), count);
     for (std::size_t i = 1; i < seen.size(); ++i)
         EXPECT_LE(seen[i] - seen[i - 1], count / 1000 + 1);
+}
+
+// The largest residual, in any coordinate, of the points of `table` other than
+// those in `skip`, under the parameters of the chosen triple.
+double LargestResidual(const CommonPointTable &table, const TripleChoice &choice,
+                       const std::vector<int> &skip) {
+    EquationSystem system;
+    BuildEquations(table, choice.First, choice.Second, choice.Third, system);
+    EXPECT_TRUE(SolveEquations(system));
+    Params p{};
+    for (int m = 1; m <= 7; ++m)
+        p[m] = system.b[m];
+    double largest = 0.0;
+    for (int n = 1; n <= table.PointCount(); ++n) {
+        if (std::find(skip.begin(), skip.end(), n) != skip.end())
+            continue;
+        const CommonPoint &q = table.Point(n);
+        const Point3 out = TransformPoint(p, q.x1, q.y1, q.z1);
+        largest = std::max(
+            {largest, std::fabs(out.X - q.x2), std::fabs(out.Y - q.y2), std::fabs(out.Z - q.z2)});
+    }
+    return largest;
+}
+
+// One station listed twice, re-measured a millimetre away under another name:
+// the two fix no rotation, so a triple holding both would close deceptively
+// well and wreck the parameters. Tried for every station of the example file.
+TEST(FindBestTriple, NeverHoldsOneStationTwice) {
+    const CommonPointTable example =
+        ReadCommonPointFile(KOVARIM_SOURCE_DIR "/examples/common_points.txt");
+    const TripleChoice own = FindBestTriple(example);
+    for (int station = 1; station <= example.PointCount(); ++station) {
+        CommonPointTable table = example;
+        CommonPoint copy = example.Point(station);
+        copy.Name += "-again";
+        copy.x1 += 0.001;
+        copy.x2 += 0.003;
+        table.Add(copy);
+        const int again = table.PointCount();
+        for (auto search : {FindBestTriple, FindBestTripleLiteral}) {
+            const TripleChoice best = search(table, {});
+            const std::vector<int> chosen = {best.First, best.Second, best.Third};
+            EXPECT_FALSE(std::count(chosen.begin(), chosen.end(), station) == 1 &&
+                         std::count(chosen.begin(), chosen.end(), again) == 1)
+                << "station " << station;
+            EXPECT_LE(LargestResidual(table, best, {station, again}),
+                      LargestResidual(example, own, {station}) + 0.005)
+                << "station " << station;
+        }
+    }
+}
+
+TEST(RepeatedStations, PairsPointsCloserThanAThousandthOfThePlanExtent) {
+    // Plan extent: the diagonal of 0..3000 by 0..4000, 5000 m; the limit is 5 m.
+    const CommonPointTable table = Table({At(0, 0), At(3000, 4000), At(4.99, 0), At(3000, 3995),
+                                          At(1000, 1000), At(1000, 1000, 50)});
+    const RepeatedStations stations(table);
+    const struct {
+        int a, b;
+        bool same;
+    } cases[] = {{1, 3, true}, {3, 1, true},  {2, 4, false},
+                 {5, 6, true}, {1, 2, false}, {1, 5, false}};
+    for (const auto &c : cases)
+        EXPECT_EQ(stations.Same(c.a, c.b), c.same) << c.a << "," << c.b;
 }
 
 // ---- The program's search against the literal reference --------------------
