@@ -1,5 +1,6 @@
 #include "conversion/batch_conversion.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "base/error.h"
@@ -57,9 +58,10 @@ double Coordinate(const FieldReader &reader, long long record, const Line &line,
 }
 
 // What became of the output when the input failed at a record.
-std::string OutputNote(long long written) {
+std::string OutputNote(long long written, bool outputExisted) {
     if (written == 0)
-        return "没有写入任何记录，输出文件保持原样";
+        return outputExisted ? "没有写入任何记录，输出文件保持原样"
+                             : "没有写入任何记录，也没有创建输出文件";
     return "前 " + std::to_string(written) + " 条记录已转换并写入输出文件";
 }
 
@@ -79,6 +81,7 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
         throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     // The input first: when it cannot be read, the old output stays as it is.
     FieldReader input(inputPath);
+    const bool outputExisted = std::filesystem::exists(outputPath, unknown);
     TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
     if (output.Length() > 0 && !confirmReplace()) {
         output.Close();
@@ -130,9 +133,16 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
             records = record;
         }
     } catch (const Error &e) {
+        if (!started && !outputExisted) {
+            try {
+                output.Close();
+            } catch (const Error &) {
+            }
+            std::remove(outputPath.c_str()); // leave no empty file of ours behind
+        }
         if (e.file() != inputPath)
             throw; // the output's own failure names the output
-        throw e.Restated(e.problem() + "。" + OutputNote(records));
+        throw e.Restated(e.problem() + "。" + OutputNote(records, outputExisted));
     }
     start();
     output.Close();
