@@ -1,9 +1,15 @@
 #include "app/form1.h"
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <new>
+#include <optional>
+#include <thread>
 #include <variant>
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFont>
 #include <QKeyEvent>
@@ -11,6 +17,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include "base/error.h"
 #include "conversion/batch_conversion.h"
@@ -64,7 +71,47 @@ QWidget *Create(QProgressBar **member, const Control &, QWidget *parent) {
 
 std::string LocalName(const QString &name) { return QFile::encodeName(name).toStdString(); }
 
+// What a user does to the window's controls; dropped while an estimation runs.
+bool IsInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const QString kNoTriple = QStringLiteral("需要至少三个以上的公共点才能进行七参数计算");
+
 } // namespace
+
+// The estimation in progress: its thread and what the window reads of it.
+struct Form1::Running {
+    std::thread worker;
+    std::atomic<long long> done{0};   // triples tried
+    std::atomic<long long> total{-1}; // triples in all, once counted
+    std::atomic<bool> stop{false};    // Esc, or the window closes
+};
+
+// How the estimation ended, handed from its thread to the window's.
+struct Form1::Outcome {
+    std::optional<Estimation> estimation; // complete, not yet in place
+    QString failure;
+    bool stopped = false;
+};
 
 Form1::Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent)
     : QWidget(parent), CommonDialog1(dialogs), CommonDialog2(dialogs), boxes_(boxes) {
@@ -126,6 +173,10 @@ Form1::Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent)
     title.setItalic(false);
     Label7->setFont(title);
 
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(33); // about 30 times a second
+    connect(progressTimer_, &QTimer::timeout, this, &Form1::ShowProgress);
+
     for (QPushButton *button : {Command1, Command2, Command3})
         button->installEventFilter(this);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -133,9 +184,21 @@ Form1::Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent)
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 }
 
+Form1::~Form1() { StopEstimation(); }
+
 // Return or Enter on a focused button presses it, as Space does; no button is
-// a default button that Return would press from elsewhere.
+// a default button that Return would press from elsewhere. While an estimation
+// runs (the filter is then on the whole application), input to the window is
+// dropped, and Esc stops the estimation.
 bool Form1::eventFilter(QObject *watched, QEvent *event) {
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (running_ && widget != nullptr && (widget == this || isAncestorOf(widget)) &&
+        IsInput(event->type())) {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            running_->stop = true;
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         auto *button = qobject_cast<QPushButton *>(watched);
@@ -169,18 +232,19 @@ void Form1::SetProgressRange(long long tripleCount) {
     const long long max = tripleCount + 1;
     progressScale_ = max / INT_MAX + 1;
     ProgressBar1->setMaximum(static_cast<int>(max / progressScale_));
-    // The file dialog has just closed over the window; paint it whole once,
-    // since the search will not return to the event loop until it is done.
-    repaint();
 }
 
-void Form1::SetProgressValue(long long ordinal) {
+// The bar shows the ordinal of the triple being tried: 1 to the count.
+void Form1::ShowProgress() {
+    if (!running_ || running_->total < 0)
+        return;
+    const long long ordinal = std::clamp(running_->done.load() + 1, 1LL, running_->total.load());
     ProgressBar1->setValue(static_cast<int>(ordinal / progressScale_));
-    // The search does not return to the event loop; paint the bar now.
-    ProgressBar1->repaint();
 }
 
 void Form1::Command1_Click() {
+    if (running_)
+        return;
     ProgressBar1->setEnabled(true);
     ProgressBar1->setVisible(true);
     ProgressBar1->setMinimum(1);
@@ -192,25 +256,88 @@ void Form1::Command1_Click() {
     if (chosen.isEmpty())
         return;
 
-    const bool completed = Guarded([&] {
-        EstimationHooks hooks;
-        hooks.progress.started = [this](long long count) { SetProgressRange(count); };
-        hooks.progress.advanced = [this](long long ordinal) { SetProgressValue(ordinal); };
-        hooks.searchDone = [this] { ProgressBar1->setVisible(false); };
-        std::optional<Estimation> estimation = Estimate(LocalName(chosen), hooks);
-        if (!estimation) {
-            boxes_.Ok(QStringLiteral("需要至少三个以上的公共点才能进行七参数计算"), kAppTitle);
-            return;
+    // The core calls its hooks on the estimation's thread; each is handed to
+    // the window's thread in the order it came.
+    running_ = std::make_unique<Running>();
+    Running *run = running_.get();
+    auto post = [this](auto call) { QMetaObject::invokeMethod(this, call, Qt::QueuedConnection); };
+    run->worker = std::thread([this, run, post, path = LocalName(chosen)] {
+        auto outcome = std::make_shared<Outcome>();
+        try {
+            EstimationHooks hooks;
+            hooks.progress.started = [this, run, post](long long count) {
+                run->total = count;
+                post([this, count] { SetProgressRange(count); });
+            };
+            hooks.progress.done = &run->done;
+            hooks.progress.stop = &run->stop;
+            hooks.searchDone = [this, post] {
+                post([this] {
+                    ShowProgress();
+                    ProgressBar1->setVisible(false);
+                });
+            };
+            outcome->estimation = Estimate(path, hooks);
+        } catch (const SearchStopped &) {
+            outcome->stopped = true;
+        } catch (const Error &e) {
+            outcome->failure = QString::fromUtf8(e.what());
+        } catch (const std::bad_alloc &) {
+            outcome->failure = QStringLiteral("内存不足，命令已中止");
+        } catch (const std::exception &e) {
+            outcome->failure = QStringLiteral("命令已中止：") + QString::fromLocal8Bit(e.what());
         }
+        post([this, outcome] { FinishEstimation(*outcome); });
+    });
+    qApp->installEventFilter(this);
+    progressTimer_->start();
+}
+
+void Form1::FinishEstimation(Outcome &outcome) {
+    if (!running_)
+        return; // the window closed meanwhile: the outcome goes, unused
+    running_->worker.join();
+    // Esc after the search still counts: nothing is put in place.
+    const bool stopped = outcome.stopped || running_->stop;
+    progressTimer_->stop();
+    qApp->removeEventFilter(this);
+    running_.reset();
+    ProgressBar1->setVisible(false); // a finished estimation is not in progress
+
+    if (stopped) {
+    } else if (!outcome.failure.isEmpty()) {
+        boxes_.Ok(outcome.failure, kAppTitle);
+    } else if (!outcome.estimation) {
+        boxes_.Ok(kNoTriple, kAppTitle);
+    } else {
         // All or nothing: the parameters and the buttons change only once the
         // whole report has replaced the old one.
-        estimation->Commit();
-        params_ = estimation->params();
-        Command2->setEnabled(true);
-        Command3->setEnabled(true);
-    });
-    if (!completed)
-        ProgressBar1->setVisible(false); // a failed estimation is not in progress
+        const bool placed = Guarded([&] { outcome.estimation->Commit(); });
+        if (placed) {
+            params_ = outcome.estimation->params();
+            Command2->setEnabled(true);
+            Command3->setEnabled(true);
+        }
+    }
+    outcome.estimation.reset(); // an unfinished report goes with it
+    emit estimationFinished();
+}
+
+// Stops an estimation in progress and waits for its thread, which leaves
+// nothing behind once stopped.
+void Form1::StopEstimation() {
+    if (!running_)
+        return;
+    running_->stop = true;
+    running_->worker.join();
+    progressTimer_->stop();
+    qApp->removeEventFilter(this);
+    running_.reset();
+}
+
+void Form1::closeEvent(QCloseEvent *event) {
+    StopEstimation();
+    event->accept();
 }
 
 void Form1::Command2_Click() {

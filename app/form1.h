@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QWidget>
 
 #include "app/common_dialog.h"
@@ -10,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace kovarim::app {
 
@@ -19,13 +22,20 @@ inline const QString kAppTitle = QStringLiteral("Kovarim1.0");
 // estimation and wires the three buttons to the core; it computes nothing
 // itself. Failures a command does not handle are caught at the click and
 // shown; what the command had stored, shown or written stays.
+//
+// The estimation runs on a thread of its own, so the window keeps painting.
+// Meanwhile the window takes no input (clicks and keys are dropped, not kept
+// for later), but Esc, which stops the estimation, and closing, which stops
+// it and ends the program. A stopped estimation changes nothing.
 class Form1 : public QWidget {
     Q_OBJECT
 
   public:
     Form1(FileDialogBackend &dialogs, MessageBoxes &boxes, QWidget *parent = nullptr);
+    ~Form1() override;
 
     const Params &params() const { return params_; }
+    bool Estimating() const { return running_ != nullptr; }
 
     QPushButton *Command1; // 计算公共点参数: estimation
     QPushButton *Command2; // 批量转换: batch conversion
@@ -53,17 +63,28 @@ class Form1 : public QWidget {
     void Command2_Click();
     void Command3_Click();
 
+  signals:
+    void estimationFinished(); // the command of Command1 has ended, whatever the outcome
+
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
   private:
+    struct Running;
+    struct Outcome;
+
     template <class Command> bool Guarded(Command command);
     void SetProgressRange(long long tripleCount);
-    void SetProgressValue(long long ordinal);
+    void ShowProgress();
+    void FinishEstimation(Outcome &outcome);
+    void StopEstimation();
 
     MessageBoxes &boxes_;
     Params params_{};
     long long progressScale_ = 1;
+    QTimer *progressTimer_;
+    std::unique_ptr<Running> running_; // the estimation in progress, if any
 };
 
 } // namespace kovarim::app

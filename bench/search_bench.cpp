@@ -1,11 +1,15 @@
 // The best-triple search against the literal reference, on synthetic point
-// sets. Throughput is reported as triples per second ("items_per_second").
+// sets. Throughput is reported as triples per second ("items_per_second");
+// each run of the program's search says which vector width and how many
+// threads it used. bench/search_ratio.sh prints the ratios.
 //
 //   cmake --preset dev && cmake --build --preset dev
 //   build/dev/bench/search_bench
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <string>
+#include <thread>
 
 #include "estimation/triple_search.h"
 
@@ -13,6 +17,7 @@ namespace {
 
 using kovarim::CommonPoint;
 using kovarim::CommonPointTable;
+using kovarim::SearchOptions;
 
 // Points spread over a few kilometres, mapped by a small rotation, scale and
 // shift, with millimetre noise: what a survey's common points look like.
@@ -35,29 +40,54 @@ CommonPointTable SyntheticPoints(int count) {
     return table;
 }
 
-template <kovarim::TripleChoice (*Search)(const CommonPointTable &,
-                                          const kovarim::SearchProgress &)>
-void BM_Search(benchmark::State &state) {
+// range(0): points; range(1): width (SearchOptions::Width); range(2): threads, 0 for all.
+void BM_FindBestTriple(benchmark::State &state) {
     const CommonPointTable table = SyntheticPoints(static_cast<int>(state.range(0)));
+    const SearchOptions options{static_cast<SearchOptions::Width>(state.range(1)),
+                                static_cast<int>(state.range(2))};
     for (auto _ : state)
-        benchmark::DoNotOptimize(Search(table, {}));
+        benchmark::DoNotOptimize(kovarim::FindBestTriple(table, {}, options));
+    const unsigned threads = options.threads > 0
+                                 ? static_cast<unsigned>(options.threads)
+                                 : std::max(1u, std::thread::hardware_concurrency());
+    state.SetLabel(std::string(kovarim::WidthName(kovarim::ResolveWidth(options.width))) + ", " +
+                   std::to_string(threads) + " thread(s)");
     state.SetItemsProcessed(state.iterations() * kovarim::CountTriples(table.PointCount()));
 }
 
+void BM_FindBestTripleLiteral(benchmark::State &state) {
+    const CommonPointTable table = SyntheticPoints(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kovarim::FindBestTripleLiteral(table));
+    state.SetLabel("literal, 1 thread");
+    state.SetItemsProcessed(state.iterations() * kovarim::CountTriples(table.PointCount()));
+}
+
+constexpr int kScalar = static_cast<int>(SearchOptions::Width::Scalar);
+constexpr int kSse2 = static_cast<int>(SearchOptions::Width::Sse2);
+constexpr int kAvx2 = static_cast<int>(SearchOptions::Width::Avx2);
+constexpr int kBest = static_cast<int>(SearchOptions::Width::Best);
+
 } // namespace
 
-BENCHMARK(BM_Search<kovarim::FindBestTriple>)
+BENCHMARK(BM_FindBestTriple)
     ->Name("FindBestTriple")
-    ->Arg(50)
-    ->Arg(200)
-    ->Arg(500)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Search<kovarim::FindBestTripleLiteral>)
-    ->Name("FindBestTripleLiteral")
-    ->Arg(50)
-    ->Arg(200)
-    ->Arg(500)
+    ->ArgNames({"points", "width", "threads"})
+    ->Args({200, kScalar, 1})
+    ->Args({200, kSse2, 1})
+    ->Args({200, kAvx2, 1})
+    ->Args({200, kBest, 0})
+    ->Args({1000, kScalar, 1})
+    ->Args({1000, kBest, 0})
     ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_FindBestTripleLiteral)
+    ->Name("FindBestTripleLiteral")
+    ->ArgNames({"points"})
+    ->Arg(200)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
     ->Iterations(1);
 
 BENCHMARK_MAIN();

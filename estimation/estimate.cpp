@@ -9,6 +9,7 @@ namespace kovarim {
 Estimation::Estimation(Params params, TripleChoice choice, std::unique_ptr<ReplacementFile> report)
     : params_(params), choice_(choice), report_(std::move(report)) {}
 Estimation::Estimation(Estimation &&) noexcept = default;
+Estimation &Estimation::operator=(Estimation &&) noexcept = default;
 Estimation::~Estimation() = default;
 
 const std::string &Estimation::reportPath() const { return report_->finalPath(); }

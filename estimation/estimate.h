@@ -26,6 +26,7 @@ class Estimation {
   public:
     Estimation(Params params, TripleChoice choice, std::unique_ptr<ReplacementFile> report);
     Estimation(Estimation &&) noexcept;
+    Estimation &operator=(Estimation &&) noexcept;
     ~Estimation();
 
     const Params &params() const { return params_; }

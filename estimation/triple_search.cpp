@@ -2,41 +2,36 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/error.h"
 #include "estimation/equations.h"
-#include "estimation/solve_equations.h"
+#include "estimation/triple_scoring.h"
 
 namespace kovarim {
 namespace {
 
-// Calls progress.advanced often enough for a display, rarely enough to cost
-// nothing in the search loop.
-class ProgressTicker {
+// Counts the triples tried into progress.done, a pair's worth at a time, and
+// tells whether the search is to stop.
+class Progress {
   public:
-    ProgressTicker(const SearchProgress &progress, long long tripleCount)
-        : progress_(progress), step_(std::max(1LL, tripleCount / 1000)) {
+    Progress(const SearchProgress &progress, long long tripleCount) : progress_(progress) {
         if (progress_.started)
             progress_.started(tripleCount);
     }
-    void Tick(long long ordinal) {
-        if (ordinal >= next_) {
-            next_ = ordinal + step_;
-            if (progress_.advanced)
-                progress_.advanced(ordinal);
-        }
+    void Add(long long triples) const {
+        if (progress_.done != nullptr)
+            progress_.done->fetch_add(triples, std::memory_order_relaxed);
     }
-    void Finish(long long tripleCount) {
-        if (tripleCount > 0 && progress_.advanced)
-            progress_.advanced(tripleCount);
+    bool Stopped() const {
+        return progress_.stop != nullptr && progress_.stop->load(std::memory_order_relaxed);
     }
 
   private:
     const SearchProgress &progress_;
-    long long step_;
-    long long next_ = 1;
 };
 
 void Consider(double misclosure, long long t, int i, int j, int k, TripleChoice &best) {
@@ -51,150 +46,6 @@ void Consider(double misclosure, long long t, int i, int j, int k, TripleChoice 
     }
 }
 
-// Builds, solves and scores one triple the literal way; false when its solve
-// fails.
-bool ScoreLiterally(const CommonPointTable &table, int i, int j, int k, EquationSystem &system,
-                    double &misclosure) {
-    BuildEquations(table, i, j, k, system);
-    if (!SolveEquations(system))
-        return false;
-    misclosure = std::fabs(system.b[8]) + std::fabs(system.b[9]);
-    return true;
-}
-
-// Rows 4 to 9 of a triple's system after the first three pivot steps, reduced
-// to columns 4–7 and the right-hand side. Rows 1–3 belong to point i, have
-// unit pivots and never exchange, so rows 4–6 (point j) and 7–9 (point k)
-// have then become plain differences against point i: these are the rows of
-// one such point, computed exactly as the elimination computes them.
-struct DifferenceRows {
-    double row[3][5];
-};
-
-DifferenceRows Differences(const CommonPoint &pi, const CommonPoint &pm) {
-    const double dX = pm.x1 - pi.x1, dY = pm.y1 - pi.y1, dZ = pm.z1 - pi.z1;
-    // (−a) − (−b) rounds to exactly −(a − b); the sign of a zero never
-    // reaches a non-zero result, since nothing is divided by a zero.
-    const double bx = (pm.x2 - pm.x1) - (pi.x2 - pi.x1);
-    const double by = (pm.y2 - pm.y1) - (pi.y2 - pi.y1);
-    const double bz = (pm.z2 - pm.z1) - (pi.z2 - pi.z1);
-    return {{{dX, 0.0, -dZ, dY, bx}, {dY, dZ, 0.0, -dX, by}, {dZ, -dY, dX, 0.0, bz}}};
-}
-
-// The literal elimination multiplies point i's rows by exact zeros. That is a
-// no-op only while those rows are finite; otherwise 0·inf turns into NaN, and
-// the shortcut would differ.
-bool ShortcutHolds(const CommonPoint &p) {
-    return std::isfinite(p.x1) && std::isfinite(p.y1) && std::isfinite(p.z1) &&
-           std::isfinite(p.x2 - p.x1) && std::isfinite(p.y2 - p.y1) && std::isfinite(p.z2 - p.z1);
-}
-
-// The first `steps` pivot steps from step 4 on, over a block of rows 4 onward
-// (columns 4–7 and the right-hand side), in the literal order of operations:
-// a zero pivot is exchanged with the first non-zero row below it in the
-// block. False when a pivot column has no non-zero entry in the block.
-template <int Rows> bool PivotSteps(double (&M)[Rows][5], int steps) {
-    for (int s = 0; s < steps; ++s) {
-        if (M[s][s] == 0.0) {
-            for (int r = s + 1; r < Rows; ++r) {
-                if (M[r][s] != 0.0) {
-                    for (int c = 0; c < 5; ++c)
-                        std::swap(M[s][c], M[r][c]);
-                    break;
-                }
-            }
-        }
-        const double p = M[s][s];
-        if (p == 0.0)
-            return false;
-        for (int c = s; c < 5; ++c)
-            M[s][c] = M[s][c] / p;
-        for (int r = s + 1; r < Rows; ++r) {
-            const double t = M[r][s];
-            for (int c = s; c < 5; ++c)
-                M[r][c] = M[r][c] - t * M[s][c];
-        }
-    }
-    return true;
-}
-
-// Pivot steps 4 to 7 and the left-over steps 8 and 9 on the whole 6 × 4
-// block of a triple.
-bool ScoreFromDifferences(const DifferenceRows &j, const DifferenceRows &k, double &misclosure) {
-    double M[6][5];
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 5; ++c) {
-            M[r][c] = j.row[r][c];
-            M[r + 3][c] = k.row[r][c];
-        }
-    if (!PivotSteps(M, 4))
-        return false;
-    for (int r = 4; r < 6; ++r)
-        if (M[r][3] != 0.0)
-            M[r][4] = M[r][4] / M[r][3];
-    misclosure = std::fabs(M[4][4]) + std::fabs(M[5][4]);
-    return true;
-}
-
-// Pivot steps 4 to 6 involve rows 7–9 (point k) only as rows to eliminate,
-// as long as each pivot, or the row exchanged for it, comes from rows 4–6.
-// Then the three pivot rows depend on the pair (i, j) alone and are reduced
-// once for all k. False when some step would need a row of point k.
-struct PairPivots {
-    double row[3][5];
-};
-
-bool ReducePair(const DifferenceRows &j, PairPivots &pivots) {
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 5; ++c)
-            pivots.row[r][c] = j.row[r][c];
-    return PivotSteps(pivots.row, 3);
-}
-
-// The rest of the elimination for one k: rows 7–9 through the pair's three
-// pivots, then pivot step 7 and the left-over steps. Entries that the
-// elimination sets to zero and never reads again are not computed.
-bool ScoreWithPair(const PairPivots &pivots, const DifferenceRows &k, double &misclosure) {
-    const auto &P = pivots.row;
-    double R[3][5];
-    for (int r = 0; r < 3; ++r) {
-        double a5 = k.row[r][1], a6 = k.row[r][2], a7 = k.row[r][3], b = k.row[r][4];
-        double t = k.row[r][0];
-        a5 = a5 - t * P[0][1];
-        a6 = a6 - t * P[0][2];
-        a7 = a7 - t * P[0][3];
-        b = b - t * P[0][4];
-        t = a5;
-        a6 = a6 - t * P[1][2];
-        a7 = a7 - t * P[1][3];
-        b = b - t * P[1][4];
-        t = a6;
-        a7 = a7 - t * P[2][3];
-        b = b - t * P[2][4];
-        R[r][3] = a7;
-        R[r][4] = b;
-    }
-    if (R[0][3] == 0.0) {
-        const int r = R[1][3] != 0.0 ? 1 : R[2][3] != 0.0 ? 2 : 0;
-        std::swap(R[0][3], R[r][3]);
-        std::swap(R[0][4], R[r][4]);
-    }
-    const double p = R[0][3];
-    if (p == 0.0)
-        return false;
-    const double unit = p / p; // exactly 1 unless p is not finite
-    const double b7 = R[0][4] / p;
-    for (int r = 1; r < 3; ++r) {
-        const double t = R[r][3];
-        R[r][3] = R[r][3] - t * unit;
-        R[r][4] = R[r][4] - t * b7;
-        if (R[r][3] != 0.0)
-            R[r][4] = R[r][4] / R[r][3];
-    }
-    misclosure = std::fabs(R[1][4]) + std::fabs(R[2][4]);
-    return true;
-}
-
 } // namespace
 
 long long CountTriples(int pointCount) {
@@ -207,7 +58,7 @@ long long CountTriples(int pointCount) {
     return product / 3;
 }
 
-RepeatedStations::RepeatedStations(const CommonPointTable &table)
+RepeatedStations::RepeatedStations(const CommonPointTable &table, const std::atomic<bool> *stop)
     : partners_(static_cast<std::size_t>(table.PointCount()) + 1) {
     const int n = table.PointCount();
     if (n < 2)
@@ -220,6 +71,8 @@ RepeatedStations::RepeatedStations(const CommonPointTable &table)
     const double extent = std::sqrt((maxX - minX) * (maxX - minX) + (maxY - minY) * (maxY - minY));
     const double limit = extent / 1000;
     for (int a = 1; a <= n; ++a) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed))
+            throw SearchStopped{};
         const CommonPoint &pa = table.Point(a);
         for (int b = a + 1; b <= n; ++b) {
             const CommonPoint &pb = table.Point(b);
@@ -227,7 +80,6 @@ RepeatedStations::RepeatedStations(const CommonPointTable &table)
             if (std::sqrt(dx * dx + dy * dy) < limit) {
                 partners_[a].push_back(b);
                 partners_[b].push_back(a);
-                any_ = true;
             }
         }
     }
@@ -258,16 +110,17 @@ bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoin
 
 TripleChoice FindBestTripleLiteral(const CommonPointTable &table, const SearchProgress &progress) {
     const int n = table.PointCount();
-    const long long count = CountTriples(n);
-    ProgressTicker ticker(progress, count);
-    const RepeatedStations stations(table);
+    const Progress counter(progress, CountTriples(n));
+    const RepeatedStations stations(table, progress.stop);
     TripleChoice best;
     EquationSystem system;
     long long t = 0;
     for (int i = 1; i <= n - 2; ++i)
-        for (int j = i + 1; j <= n - 1; ++j)
+        for (int j = i + 1; j <= n - 1; ++j) {
+            if (counter.Stopped())
+                throw SearchStopped{};
             for (int k = j + 1; k <= n; ++k) {
-                ticker.Tick(++t);
+                ++t;
                 if (stations.Same(i, j) || stations.Same(i, k) || stations.Same(j, k))
                     continue;
                 if (IsDegenerate(table.Point(i), table.Point(j), table.Point(k)))
@@ -276,58 +129,229 @@ TripleChoice FindBestTripleLiteral(const CommonPointTable &table, const SearchPr
                 if (ScoreLiterally(table, i, j, k, system, misclosure))
                     Consider(misclosure, t, i, j, k, best);
             }
-    ticker.Finish(count);
+            counter.Add(n - j);
+        }
     return best;
 }
 
-TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress &progress) {
-    const int n = table.PointCount();
-    const long long count = CountTriples(n);
-    ProgressTicker ticker(progress, count);
-    const RepeatedStations stations(table);
-    // near[m] > 0: point m is one station with point i or point j.
-    std::vector<int> near(static_cast<std::size_t>(n) + 1, 0);
-    auto mark = [&](int a, int by) {
-        for (int m : stations.Partners(a))
-            near[m] += by;
-    };
-    TripleChoice best;
+SearchOptions::Width ResolveWidth(SearchOptions::Width requested) {
+    using Width = SearchOptions::Width;
+#if defined(__x86_64__) || defined(__i386__)
+    const bool avx2 = kernels::Avx2Available();
+    if (requested == Width::Best)
+        return avx2 ? Width::Avx2 : Width::Sse2;
+    return requested == Width::Avx2 && !avx2 ? Width::Sse2 : requested;
+#else
+    (void)requested;
+    return Width::Scalar;
+#endif
+}
+
+const char *WidthName(SearchOptions::Width width) {
+    switch (width) {
+    case SearchOptions::Width::Scalar:
+        return "scalar";
+    case SearchOptions::Width::Sse2:
+        return "SSE2";
+    case SearchOptions::Width::Avx2:
+        return "AVX2";
+    case SearchOptions::Width::Best:
+        break;
+    }
+    return "best";
+}
+
+namespace {
+
+// One thread's share of the program's search: the pairs (i, j) for the i it
+// takes, with its own best triple. Merged in the end by misclosure, then by
+// ordinal, the shares give the sequential search's choice.
+class SearchShare {
+  public:
+    SearchShare(const CommonPointTable &table, const RepeatedStations &stations,
+                SearchOptions::Width width)
+        : table_(table), stations_(stations), width_(width), n_(table.PointCount()),
+          near_(static_cast<std::size_t>(n_) + 1, 0) {
+        for (auto &column : columns_)
+            column.resize(static_cast<std::size_t>(n_) + 1);
+        for (int c = 0; c < 15; ++c)
+            columnPointers_[c] = columns_[c].data();
+    }
+
+    // All triples (i, j, k); `firstOrdinal` is the ordinal of (i, i+1, i+2).
+    void SearchFrom(int i, long long firstOrdinal, const Progress &progress);
+    const TripleChoice &best() const { return best_; }
+
+  private:
+    static void AttendThunk(void *self, int k, double misclosure, bool scalar) {
+        static_cast<SearchShare *>(self)->Attend(k, misclosure, scalar);
+    }
+    void Attend(int k, double misclosure, bool scalar);
+    DifferenceRows RowsOf(int m) const {
+        DifferenceRows rows;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 5; ++c)
+                rows.row[r][c] = columns_[5 * r + c][m];
+        return rows;
+    }
+    void Mark(int a, int by) {
+        for (int m : stations_.Partners(a))
+            near_[m] += by;
+    }
+    bool Rejected(int k) const {
+        return near_[k] > 0 || IsDegenerate(table_.Point(i_), table_.Point(j_), table_.Point(k));
+    }
+
+    const CommonPointTable &table_;
+    const RepeatedStations &stations_;
+    const SearchOptions::Width width_;
+    const int n_;
+    std::vector<int> near_; // > 0: the point is one station with point i or j
+    std::vector<double> columns_[15];
+    const double *columnPointers_[15];
+    TripleChoice best_;
+    // The pair being searched.
+    int i_ = 0, j_ = 0;
+    long long pairOrdinal_ = 0; // the ordinal of (i, j, j + 1)
+    PairPivots pivots_{};
+};
+
+// A third point that the kernel could not settle, or whose misclosure beats
+// the best so far. The degeneracy tests decide nothing else, so they are made
+// only here.
+void SearchShare::Attend(int k, double misclosure, bool scalar) {
+    if (scalar && !ScoreWithPair(pivots_, RowsOf(k), misclosure))
+        return;
+    if (!(misclosure < best_.BestMisclosure) || Rejected(k))
+        return;
+    Consider(misclosure, pairOrdinal_ + (k - j_ - 1), i_, j_, k, best_);
+}
+
+void SearchShare::SearchFrom(int i, long long firstOrdinal, const Progress &progress) {
+    const CommonPoint &pi = table_.Point(i);
+    const bool shortcut = ShortcutHolds(pi);
+    if (shortcut)
+        for (int m = i + 1; m <= n_; ++m) {
+            const DifferenceRows rows = Differences(pi, table_.Point(m));
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 5; ++c)
+                    columns_[5 * r + c][m] = rows.row[r][c];
+        }
     EquationSystem system; // only for the literal fallback
-    std::vector<DifferenceRows> rows(static_cast<std::size_t>(n) + 1);
-    long long t = 0;
-    for (int i = 1; i <= n - 2; ++i) {
-        const CommonPoint &pi = table.Point(i);
-        const bool shortcut = ShortcutHolds(pi);
-        if (shortcut)
-            for (int m = i + 1; m <= n; ++m)
-                rows[m] = Differences(pi, table.Point(m));
-        mark(i, +1);
-        for (int j = i + 1; j <= n - 1; ++j) {
-            if (near[j] > 0) { // i and j are one station: every k is rejected
-                for (int k = j + 1; k <= n; ++k)
-                    ticker.Tick(++t);
-                continue;
-            }
-            mark(j, +1);
-            const CommonPoint &pj = table.Point(j);
-            PairPivots pivots;
-            const bool pairReduced = shortcut && ReducePair(rows[j], pivots);
-            for (int k = j + 1; k <= n; ++k) {
-                ticker.Tick(++t);
-                if (near[k] > 0 || IsDegenerate(pi, pj, table.Point(k)))
+    i_ = i;
+    Mark(i, +1);
+    long long ordinal = firstOrdinal;
+    for (int j = i + 1; j <= n_ - 1; ordinal += n_ - j, progress.Add(n_ - j), ++j) {
+        if (progress.Stopped())
+            break;
+        const CommonPoint &pj = table_.Point(j);
+        // Every k is rejected when i and j are one station or coincide in plan.
+        if (near_[j] > 0 || (pi.x1 == pj.x1 && pi.y1 == pj.y1))
+            continue;
+        j_ = j;
+        pairOrdinal_ = ordinal;
+        Mark(j, +1);
+        if (shortcut && ReducePair(RowsOf(j), pivots_)) {
+            int k = j + 1;
+            if (width_ == SearchOptions::Width::Avx2)
+                k = kernels::ScoreRunAvx2(pivots_, columnPointers_, k, n_ + 1, best_.BestMisclosure,
+                                          AttendThunk, this);
+            else if (width_ == SearchOptions::Width::Sse2)
+                k = kernels::ScoreRunSse2(pivots_, columnPointers_, k, n_ + 1, best_.BestMisclosure,
+                                          AttendThunk, this);
+            k = kernels::ScoreRunScalar(pivots_, columnPointers_, k, n_ + 1, best_.BestMisclosure,
+                                        AttendThunk, this);
+        } else {
+            // Rare: point i not finite, or a pivot of the pair that needs a
+            // row of point k. Triple by triple, the tests first.
+            const DifferenceRows rowsJ = shortcut ? RowsOf(j) : DifferenceRows{};
+            for (int k = j + 1; k <= n_; ++k) {
+                if (Rejected(k))
                     continue;
                 double misclosure = 0.0;
-                const bool solved = pairReduced ? ScoreWithPair(pivots, rows[k], misclosure)
-                                    : shortcut  ? ScoreFromDifferences(rows[j], rows[k], misclosure)
-                                               : ScoreLiterally(table, i, j, k, system, misclosure);
+                const bool solved = shortcut ? ScoreFromDifferences(rowsJ, RowsOf(k), misclosure)
+                                             : ScoreLiterally(table_, i, j, k, system, misclosure);
                 if (solved)
-                    Consider(misclosure, t, i, j, k, best);
+                    Consider(misclosure, ordinal + (k - j - 1), i, j, k, best_);
             }
-            mark(j, -1);
         }
-        mark(i, -1);
+        Mark(j, -1);
     }
-    ticker.Finish(count);
+    Mark(i, -1);
+}
+
+// Whether `a` is the better choice: the smaller misclosure, then the earlier
+// triple, as the sequential search with its strict comparison would have it.
+bool Better(const TripleChoice &a, const TripleChoice &b) {
+    if (a.BestTriple == 0 || b.BestTriple == 0)
+        return b.BestTriple == 0 && a.BestTriple != 0;
+    return a.BestMisclosure < b.BestMisclosure ||
+           (a.BestMisclosure == b.BestMisclosure && a.BestTriple < b.BestTriple);
+}
+
+// Searches with so few triples are not worth a thread.
+constexpr long long kTriplesPerThread = 200000;
+
+} // namespace
+
+TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress &progress,
+                            const SearchOptions &options) {
+    const int n = table.PointCount();
+    const long long count = CountTriples(n);
+    const Progress counter(progress, count);
+    const RepeatedStations stations(table, progress.stop);
+    const SearchOptions::Width width = ResolveWidth(options.width);
+
+    // The ordinal of (i, i+1, i+2): the triples whose first point is before i.
+    std::vector<long long> firstOrdinal(static_cast<std::size_t>(std::max(n, 0)) + 1, 1);
+    for (int i = 2; i <= n; ++i) {
+        const long long rest = n - (i - 1);
+        firstOrdinal[i] = firstOrdinal[i - 1] + rest * (rest - 1) / 2;
+    }
+
+    int threads = options.threads;
+    if (threads <= 0)
+        threads = count < kTriplesPerThread
+                      ? 1
+                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    threads = std::max(1, std::min(threads, std::max(1, n - 2)));
+
+    // Each thread takes the next i until none is left; the first points come
+    // with the most triples, so the shares even out.
+    std::atomic<int> nextI{1};
+    std::vector<TripleChoice> bests(static_cast<std::size_t>(threads));
+    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
+    auto work = [&](int share) {
+        try {
+            SearchShare search(table, stations, width);
+            for (int i = nextI++; i <= n - 2 && !counter.Stopped(); i = nextI++)
+                search.SearchFrom(i, firstOrdinal[i], counter);
+            bests[share] = search.best();
+        } catch (...) {
+            failures[share] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int share = 1; share < threads; ++share) {
+        try {
+            helpers.emplace_back(work, share);
+        } catch (const std::system_error &) {
+            break; // no more threads to be had: the others take its share
+        }
+    }
+    work(0);
+    for (std::thread &helper : helpers)
+        helper.join();
+    for (const std::exception_ptr &failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    if (counter.Stopped())
+        throw SearchStopped{};
+
+    TripleChoice best;
+    for (const TripleChoice &share : bests)
+        if (Better(share, best))
+            best = share;
     return best;
 }
 

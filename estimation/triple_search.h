@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -18,13 +19,32 @@ struct TripleChoice {
     double BestMisclosure = kMisclosureCeiling;
 };
 
-// How the search reports how far it has come; both may be left empty.
+// How the search tells how far it has come, and how to stop it; each part
+// may be left empty. A front end reads `done` from another thread.
 struct SearchProgress {
+    // Called once on the searching thread, before any triple is tried.
     std::function<void(long long tripleCount)> started;
-    // Called with the ordinal of the triple about to be tried, at least every
-    // 1/1000 of the range, and once more with the last ordinal at the end.
-    std::function<void(long long ordinal)> advanced;
+    // The number of triples tried so far (rejected ones included), over all
+    // threads; it reaches the triple count when the search is over.
+    std::atomic<long long> *done = nullptr;
+    // Set from anywhere to end the search early: it then throws SearchStopped.
+    const std::atomic<bool> *stop = nullptr;
 };
+
+struct SearchStopped {};
+
+// How the program's search goes about it; the result is the same whatever
+// is chosen. Tests force each path.
+struct SearchOptions {
+    enum class Width { Best, Scalar, Sse2, Avx2 };
+    Width width = Width::Best; // Best: AVX2 where the processor has it, else SSE2
+    int threads = 0;           // 0: one per processor, for searches worth it
+};
+
+// The vector width the search would use for `requested` on this processor
+// (Best resolved, AVX2 only where there is AVX2), and its name.
+SearchOptions::Width ResolveWidth(SearchOptions::Width requested);
+const char *WidthName(SearchOptions::Width width);
 
 // n·(n−1)·(n−2)/6, 0 below three points. Throws Error when it does not fit.
 long long CountTriples(int pointCount);
@@ -36,15 +56,15 @@ long long CountTriples(int pointCount);
 // would absorb every error and close deceptively well; it is rejected.
 class RepeatedStations {
   public:
-    explicit RepeatedStations(const CommonPointTable &table);
+    // Compares every pair of points; throws SearchStopped once `stop` is set.
+    explicit RepeatedStations(const CommonPointTable &table,
+                              const std::atomic<bool> *stop = nullptr);
     // The points that count as one station with point a, in ascending order.
     const std::vector<int> &Partners(int a) const { return partners_[a]; }
     bool Same(int a, int b) const;
-    bool Any() const { return any_; }
 
   private:
     std::vector<std::vector<int>> partners_; // by point number; slot 0 unused
-    bool any_ = false;
 };
 
 // True when the three points coincide or lie on one straight line in the
@@ -60,8 +80,10 @@ bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoin
 //
 // This is the program's search. It gives bit for bit the result of
 // FindBestTripleLiteral, without building labels or eliminating what does not
-// depend on the whole triple.
-TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress &progress = {});
+// depend on the whole triple, several third points at a time in vector
+// registers, and the pairs shared out over threads.
+TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress &progress = {},
+                            const SearchOptions &options = {});
 
 // The same search done literally: every triple's nine equations built and
 // handed to SolveEquations. Kept as the reference for tests and benchmarks.

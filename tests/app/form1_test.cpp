@@ -32,6 +32,19 @@ void WriteAll(const QString &path, const QByteArray &bytes) {
     file.write(bytes);
 }
 
+// Common points enough for a search of some seconds: 3000 points, 4.5
+// billion triples.
+QByteArray ManyPoints() {
+    QByteArray points;
+    for (int i = 0; i < 3000; ++i) {
+        const double x = 1000.0 + (i * 7919) % 5000, y = 2000.0 + (i * 104729) % 5003;
+        points += QByteArray("P") + QByteArray::number(i) + "," + QByteArray::number(x) + "," +
+                  QByteArray::number(y) + ",0," + QByteArray::number(x + 1) + "," +
+                  QByteArray::number(y + 2) + ",3\r\n";
+    }
+    return points;
+}
+
 } // namespace
 
 class Form1Test : public QObject {
@@ -45,11 +58,18 @@ class Form1Test : public QObject {
 
     QString Path(const QString &name) const { return dir_->filePath(name); }
 
+    // Clicks 计算公共点参数 and waits until its command has ended: the
+    // estimation runs beside the window.
+    void ClickCommand1() {
+        form_->Command1->click();
+        QVERIFY(QTest::qWaitFor([&] { return !form_->Estimating(); }, 60000));
+    }
+
     // A completed estimation on kPoints: parameters (10, 20, 30, 0, 0, 0, 0).
     void Estimate() {
         WriteAll(Path("gps.txt"), kPoints);
         dialogs_.answers.push_back(Path("gps.txt"));
-        form_->Command1->click();
+        ClickCommand1();
     }
 
   private slots:
@@ -175,7 +195,7 @@ class Form1Test : public QObject {
 
     void cancelled_estimation_leaves_everything_but_the_bar() {
         form_->Text3->setText("123");
-        form_->Command1->click();
+        ClickCommand1();
         QCOMPARE(dialogs_.calls.size(), size_t(1));
         QCOMPARE(dialogs_.calls[0].kind, QString("open"));
         QCOMPARE(dialogs_.calls[0].filter, QString("Text files (*.txt)"));
@@ -201,7 +221,7 @@ class Form1Test : public QObject {
 
     void cancelled_estimation_after_a_completed_one_keeps_it() {
         Estimate();
-        form_->Command1->click(); // cancelled
+        ClickCommand1(); // cancelled
         QVERIFY(form_->Command2->isEnabled());
         QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
     }
@@ -209,7 +229,7 @@ class Form1Test : public QObject {
     void malformed_file_gives_a_message_naming_file_and_line() {
         WriteAll(Path("bad.txt"), "A,0,0,0,10,20,30\r\nB,100,0,zero,110,20,30\r\n");
         dialogs_.answers.push_back(Path("bad.txt"));
-        form_->Command1->click();
+        ClickCommand1();
         QCOMPARE(boxes_.shown.size(), size_t(1));
         QCOMPARE(boxes_.shown[0].title, QString("Kovarim1.0"));
         QVERIFY(boxes_.shown[0].text.contains("bad.txt"));
@@ -223,7 +243,10 @@ class Form1Test : public QObject {
     void two_points_give_the_message_once_and_no_report() {
         WriteAll(Path("two.txt"), "A,0,0,0,1,1,1\r\nB,5,5,5,6,6,6\r\n");
         dialogs_.answers.push_back(Path("two.txt"));
-        form_->Command1->click();
+        bool barShown = true;
+        boxes_.onShow = [&] { barShown = form_->ProgressBar1->isVisible(); };
+        ClickCommand1();
+        QVERIFY(!barShown); // the search is over before the message comes
         QCOMPARE(boxes_.shown.size(), size_t(1));
         QCOMPARE(boxes_.shown[0].text, QString("需要至少三个以上的公共点才能进行七参数计算"));
         QCOMPARE(boxes_.shown[0].title, QString("Kovarim1.0"));
@@ -257,7 +280,7 @@ class Form1Test : public QObject {
         else
             WriteAll(Path("gps.txt"), content);
         dialogs_.answers.push_back(Path("gps.txt"));
-        form_->Command1->click();
+        ClickCommand1();
         QCOMPARE(boxes_.shown.size(), size_t(1));
         QVERIFY2(boxes_.shown[0].text.contains(says), qPrintable(boxes_.shown[0].text));
         QCOMPARE(ReadAll(Path("gps七参数精度评估.txt")), report);
@@ -266,6 +289,47 @@ class Form1Test : public QObject {
         QVERIFY(form_->Command2->isEnabled());
         QVERIFY(form_->Command3->isEnabled());
         QVERIFY(form_->ProgressBar1->isHidden());
+    }
+
+    // While the search runs, the window paints but takes no input: a click or
+    // a key is dropped, not kept for later. Esc stops the estimation, which
+    // then changes nothing.
+    void input_during_an_estimation_is_dropped_and_esc_stops_it() {
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        WriteAll(Path("many.txt"), ManyPoints());
+        dialogs_.answers.push_back(Path("many.txt"));
+        form_->Command1->click();
+        QVERIFY(form_->Estimating());
+        QTest::mouseClick(form_->Command1, Qt::LeftButton);
+        QTest::keyClicks(form_->Text3, "99");
+        QTest::keyClick(form_->Command1, Qt::Key_Space);
+        QVERIFY(form_->Estimating());
+        QTest::keyClick(form_->Command1, Qt::Key_Escape);
+        QVERIFY(QTest::qWaitFor([&] { return !form_->Estimating(); }, 60000));
+        QTest::qWait(50); // anything kept for later would come now
+        QCOMPARE(dialogs_.calls.size(), size_t(1));
+        QCOMPARE(form_->Text3->text(), QString("2860321.78"));
+        QVERIFY(boxes_.shown.empty());
+        QCOMPARE(form_->params(), kovarim::Params{});
+        QVERIFY(!form_->Command2->isEnabled());
+        QVERIFY(form_->ProgressBar1->isHidden());
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"many.txt"});
+    }
+
+    void closing_during_an_estimation_stops_it_and_leaves_nothing() {
+        Estimate();
+        const QByteArray report = ReadAll(Path("gps七参数精度评估.txt"));
+        WriteAll(Path("gps.txt"), ManyPoints());
+        dialogs_.answers.push_back(Path("gps.txt"));
+        form_->show();
+        form_->Command1->click();
+        QVERIFY(form_->Estimating());
+        QVERIFY(form_->close());
+        QVERIFY(!form_->Estimating());
+        QCOMPARE(ReadAll(Path("gps七参数精度评估.txt")), report);
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 2);
+        QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
     }
 
     void single_point_conversion_writes_the_output_boxes() {
@@ -327,7 +391,7 @@ class Form1Test : public QObject {
 
     void files_that_vanished_after_the_dialog_are_reported() {
         dialogs_.answers.push_back(Path("gone.txt"));
-        form_->Command1->click();
+        ClickCommand1();
         Estimate();
         dialogs_.answers = {Path("gone.txt"), std::nullopt};
         form_->Command2->click();

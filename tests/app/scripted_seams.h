@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -50,11 +51,16 @@ class ScriptedBoxes : public MessageBoxes {
     };
     std::vector<Shown> shown;
     std::deque<bool> answers;
+    std::function<void()> onShow; // runs as a box is shown
 
     void Ok(const QString &text, const QString &title) override {
+        if (onShow)
+            onShow();
         shown.push_back({text, title, false});
     }
     bool OkCancel(const QString &text, const QString &title) override {
+        if (onShow)
+            onShow();
         shown.push_back({text, title, true});
         if (answers.empty())
             return true;
