@@ -30,7 +30,7 @@ helmert="+proj=helmert +convention=coordinate_frame +approx +x=$DX +y=$DY +z=$DZ
 start=$(date +%s.%N)
 "$tool" $DX $DY $DZ $S $RX $RY $RZ "$work/points.txt" "$work/points.out"
 mid=$(date +%s.%N)
-cct -d 4 $helmert "$work/points.cct" > "$work/cct.out"
+cct -d 4 -o "$work/cct.out" $helmert "$work/points.cct"
 end=$(date +%s.%N)
 
 python3 - "$work" "$start" "$mid" "$end" <<'PY'
@@ -42,6 +42,6 @@ with open(work + "/points.out") as k, open(work + "/cct.out") as c:
         a = [float(v) for v in ours.strip().split(",")[4:7]]
         b = [round(float(v), 3) for v in theirs.split()[:3]]
         worst = max(worst, *(abs(u - v) for u, v in zip(a, b)))
-print(f"kovarim: {mid - start:.2f} s   cct: {end - mid:.2f} s   ratio cct/kovarim: {(end - mid) / (mid - start):.1f}")
+print(f"kovarim: {mid - start:.2f} s   cct -o: {end - mid:.2f} s   ratio cct/kovarim: {(end - mid) / (mid - start):.1f}")
 print(f"largest difference after rounding to 3 decimals: {worst:.4f} m")
 PY

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "base/error.h"
 #include "textio/field_reader.h"
@@ -13,6 +14,7 @@ namespace kovarim {
 namespace {
 
 constexpr int kFieldsPerRecord = 4;
+constexpr std::size_t kBlockBytes = 1 << 16;
 const char *const kFieldNames[kFieldsPerRecord] = {"点号", "x", "y", "z"};
 
 std::string RecordText(long long record) { return "第 " + std::to_string(record) + " 条记录"; }
@@ -27,7 +29,7 @@ void AppendDelimited(std::string &line, const Field &field) {
         line += '"';
         break;
     case FieldKind::Number:
-        line += FormatDelimitedNumber(field.number);
+        AppendDelimitedNumber(line, field.number);
         break;
     case FieldKind::Empty:
         break;
@@ -99,10 +101,20 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
         started = true;
     };
 
+    // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
+    std::string text;
+    std::size_t complete = 0;
+    auto flush = [&] {
+        const std::size_t whole = std::exchange(complete, 0); // not twice, should it fail
+        if (whole > 0) {
+            start();
+            output.Write(std::string_view(text).substr(0, whole));
+        }
+        text.clear();
+    };
     long long records = 0;
     try {
         Line line;
-        std::string text;
         while (input.NextLine(kFieldsPerRecord, line)) {
             if (line.fieldCount != kFieldsPerRecord)
                 throw Error::AtLine(inputPath, line.number,
@@ -112,27 +124,29 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
             const double X = Coordinate(input, record, line, 1);
             const double Y = Coordinate(input, record, line, 2);
             const double Z = Coordinate(input, record, line, 3);
-            text.clear();
             for (int f = 0; f < kFieldsPerRecord; ++f) {
                 AppendDelimited(text, line.fields[f]);
                 text += ',';
             }
             try {
-                text += FormatDelimitedNumber(RoundCoordinate(TransformX(params, X, Y, Z)));
+                AppendDelimitedNumber(text, RoundCoordinate(TransformX(params, X, Y, Z)));
                 text += ',';
-                text += FormatDelimitedNumber(RoundCoordinate(TransformY(params, X, Y, Z)));
+                AppendDelimitedNumber(text, RoundCoordinate(TransformY(params, X, Y, Z)));
                 text += ',';
-                text += FormatDelimitedNumber(RoundCoordinate(TransformZ(params, X, Y, Z)));
+                AppendDelimitedNumber(text, RoundCoordinate(TransformZ(params, X, Y, Z)));
             } catch (const Error &overflow) {
                 throw Error::AtLine(inputPath, line.number,
                                     RecordText(record) + "：" + overflow.problem());
             }
             text += "\r\n";
-            start();
-            output.Write(text);
+            complete = text.size();
             records = record;
+            if (complete >= kBlockBytes)
+                flush();
         }
+        flush();
     } catch (const Error &e) {
+        flush(); // the lines before the failure
         if (!started && !outputExisted) {
             try {
                 output.Close();

@@ -1,5 +1,6 @@
 // Text to number: the field rule accepts a subset of what the input-box rule
 // reads, with the same value; the input-box rule never fails but for range.
+// (The box rule reads with strtod; the field rule's fast paths must agree.)
 #include <cmath>
 #include <string>
 

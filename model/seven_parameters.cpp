@@ -33,7 +33,8 @@ Point3 TransformPoint(const Params &p, double X, double Y, double Z) {
 }
 
 double RoundToPlaces(double value, int places) {
-    const double factor = std::pow(10.0, places);
+    static const double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    const double factor = places >= 0 && places <= 8 ? powers[places] : std::pow(10.0, places);
     // nearbyint rounds in the current mode, which is round-to-nearest-even
     // unless someone changed it; make sure.
     if (std::fegetround() != FE_TONEAREST)

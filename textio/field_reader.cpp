@@ -1,5 +1,7 @@
 #include "textio/field_reader.h"
 
+#include <algorithm>
+
 #include "base/error.h"
 #include "textio/number_text.h"
 
@@ -93,10 +95,19 @@ void FieldReader::ConsumeSeparator(Field &field) {
 }
 
 Field FieldReader::Next() {
+    Field field;
+    Read(field);
+    return field;
+}
+
+void FieldReader::Read(Field &field) {
     while (IsBlank(Peek()))
         Get();
 
-    Field field;
+    field.kind = FieldKind::Empty;
+    field.bytes.clear();
+    field.number = 0.0;
+    field.outOfRange = false;
     field.line = line_;
     auto tooLong = [&] {
         return Error::AtLine(path_, field.line, "字段过长（超过 64 KB），文件可能不是文本文件");
@@ -121,32 +132,45 @@ Field FieldReader::Next() {
         while (Peek() != EOF && Peek() != ',' && !IsLineEnd(Peek()))
             Get();
         ConsumeSeparator(field);
-        return field;
+        return;
     }
 
-    // Blanks are held back until something else follows them: trailing
-    // blanks are not part of the value and do not count toward its length.
-    std::string blanks;
-    bool blanksOverLimit = false;
-    while (Peek() != EOF && Peek() != ',' && !IsLineEnd(Peek())) {
-        const int c = Get();
-        if (IsBlank(c)) {
-            if (blanks.size() < kMaxFieldBytes)
-                blanks += static_cast<char>(c);
-            else
-                blanksOverLimit = true;
-            continue;
+    // Most fields end inside the buffer: taken whole from there.
+    const char *const start = buffer_.data() + pos_, *const end = buffer_.data() + size_;
+    const char *stop = start;
+    while (stop != end && *stop != ',' && *stop != '\r' && *stop != '\n')
+        ++stop;
+    const char *last = stop;
+    while (last != start && IsBlank(last[-1]))
+        --last;
+    if (stop != end && static_cast<std::size_t>(last - start) <= kMaxFieldBytes) {
+        field.bytes.assign(start, last);
+        pos_ += static_cast<std::size_t>(stop - start);
+    } else {
+        // Blanks are held back until something else follows them: trailing
+        // blanks are not part of the value and do not count toward its length.
+        std::string blanks;
+        bool blanksOverLimit = false;
+        while (Peek() != EOF && Peek() != ',' && !IsLineEnd(Peek())) {
+            const int c = Get();
+            if (IsBlank(c)) {
+                if (blanks.size() < kMaxFieldBytes)
+                    blanks += static_cast<char>(c);
+                else
+                    blanksOverLimit = true;
+                continue;
+            }
+            if (blanksOverLimit || field.bytes.size() + blanks.size() >= kMaxFieldBytes)
+                throw tooLong();
+            field.bytes += blanks;
+            blanks.clear();
+            append(c);
         }
-        if (blanksOverLimit || field.bytes.size() + blanks.size() >= kMaxFieldBytes)
-            throw tooLong();
-        field.bytes += blanks;
-        blanks.clear();
-        append(c);
     }
     ConsumeSeparator(field);
 
     if (field.bytes.empty())
-        return field; // Empty
+        return; // Empty
     ParsedNumber parsed = ParseFieldNumber(field.bytes);
     if (parsed.status == NumberParse::Ok) {
         field.kind = FieldKind::Number;
@@ -155,23 +179,25 @@ Field FieldReader::Next() {
         field.kind = FieldKind::Text;
         field.outOfRange = parsed.status == NumberParse::OutOfRange;
     }
-    return field;
 }
 
 bool FieldReader::NextLine(std::size_t keep, Line &line) {
+    Field spare; // the fields beyond those kept
     while (!AtEnd()) {
         line.number = line_;
         line.fieldCount = 0;
-        line.fields.clear();
         bool firstEmpty = false;
         for (bool lineEnded = false; !lineEnded;) {
-            Field field = Next();
+            const std::size_t at = static_cast<std::size_t>(line.fieldCount);
+            if (at < keep && at >= line.fields.size())
+                line.fields.emplace_back();
+            Field &field = at < keep ? line.fields[at] : spare;
+            Read(field);
             lineEnded = field.endsLine;
             if (++line.fieldCount == 1)
                 firstEmpty = field.kind == FieldKind::Empty;
-            if (static_cast<std::size_t>(line.fieldCount) <= keep)
-                line.fields.push_back(std::move(field));
         }
+        line.fields.resize(std::min<std::size_t>(keep, static_cast<std::size_t>(line.fieldCount)));
         // A blank line (nothing, or only blanks) is one empty field.
         if (line.fieldCount > 1 || !firstEmpty)
             return true;

@@ -65,6 +65,8 @@ class FieldReader {
     // The next field. Throws Error for an unterminated quote, a field that is
     // too long, or a read failure. Call only when !AtEnd() or after a comma.
     Field Next();
+    // The same into `field`, reusing its storage.
+    void Read(Field &field);
 
     // The next line that is not blank (empty, or only blanks), with its first
     // `keep` fields and the count of all its fields. False at the end.

@@ -5,9 +5,11 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <locale.h>
+#include <optional>
 
 namespace kovarim {
 namespace {
@@ -105,11 +107,51 @@ std::string Format(double value, int smallestPlain) {
     return text;
 }
 
+// A plain decimal of at most 15 digits without exponent, as most coordinates
+// are, is an exact integer over an exact power of ten: one division, which
+// rounds correctly, gives strtod's double. Nothing for any other text.
+std::optional<double> ShortDecimal(std::string_view text) {
+    static constexpr double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+'))
+        ++i;
+    std::uint64_t mantissa = 0;
+    int digits = 0, decimals = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsDigit(c)) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            ++digits;
+            decimals += point;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || digits > 15)
+        return std::nullopt;
+    const double value = static_cast<double>(mantissa) / powers[decimals];
+    return negative ? -value : value;
+}
+
 } // namespace
 
 ParsedNumber ParseFieldNumber(std::string_view text) {
+    if (const std::optional<double> value = ShortDecimal(text))
+        return {NumberParse::Ok, *value};
     if (text.empty() || ScanNumber(text, "Ee") != text.size())
         return {NumberParse::NotANumber, 0.0};
+    // from_chars rounds correctly too, and much faster; what it does not take
+    // (a value beyond the range, say) strtod reads as before.
+    const std::string_view digits = text[0] == '+' ? text.substr(1) : text;
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec == std::errc() && end == digits.data() + digits.size())
+        return {NumberParse::Ok, value};
     return Convert(std::string(text));
 }
 
@@ -126,8 +168,70 @@ ParsedNumber ParseLeadingNumber(std::string_view text) {
 
 std::string FormatNumber(double value) { return Format(value, -4); }
 
-std::string FormatDelimitedNumber(double value) {
+std::string FormatDelimitedNumberReference(double value) {
     return Format(value, std::numeric_limits<int>::min());
+}
+
+void AppendDelimitedNumber(std::string &out, double value) {
+    // Most values have at most three decimals (every converted coordinate):
+    // n / 1000 with n an integer of at most 15 digits, whose nearest double is
+    // the value. Those digits are then the value rounded to 15 digits, as
+    // below; written straight from n.
+    if (value != 0.0 && std::fabs(value) < 1e12) {
+        const double n = std::nearbyint(value * 1000.0);
+        if (n / 1000.0 == value) {
+            auto whole = static_cast<std::uint64_t>(std::fabs(n));
+            char digits[24];
+            char *first = digits + sizeof digits;
+            const auto thousandths = static_cast<unsigned>(whole % 1000);
+            whole /= 1000;
+            if (thousandths != 0) {
+                unsigned fraction = thousandths;
+                int length = 3;
+                while (fraction % 10 == 0)
+                    fraction /= 10, --length;
+                for (int d = 0; d < length; ++d, fraction /= 10)
+                    *--first = static_cast<char>('0' + fraction % 10);
+                *--first = '.';
+            }
+            do
+                *--first = static_cast<char>('0' + whole % 10);
+            while ((whole /= 10) != 0);
+            if (value < 0)
+                *--first = '-';
+            out.append(first, digits + sizeof digits);
+            return;
+        }
+    }
+    // The shortest digits that read back to a normal double are, when there
+    // are at most 15 of them, also the value rounded to 15 significant digits:
+    // they are off by less than half a unit in the last place, far less than
+    // half a unit of the 15th digit. (Not so for subnormal numbers, whose last
+    // place is coarse.)
+    if (std::fabs(value) >= std::numeric_limits<double>::min() && std::fabs(value) < 1e15) {
+        char buffer[400]; // the plain form of the smallest double fits
+        const auto [end, ec] =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+        if (ec == std::errc()) {
+            int significant = 0;
+            bool started = false;
+            for (const char *c = buffer; c != end; ++c) {
+                started = started || (*c >= '1' && *c <= '9');
+                significant += started && *c >= '0' && *c <= '9';
+            }
+            if (significant <= 15) {
+                out.append(buffer, end);
+                return;
+            }
+        }
+    }
+    out += FormatDelimitedNumberReference(value);
+}
+
+std::string FormatDelimitedNumber(double value) {
+    std::string text;
+    AppendDelimitedNumber(text, value);
+    return text;
 }
 
 std::string PrintedNumber(double value) {

@@ -39,6 +39,11 @@ std::string FormatNumber(double value);
 // The batch output's delimited form: as FormatNumber, but every magnitude
 // below 1E+15 in plain decimal form (0.00001, not 1E-05).
 std::string FormatDelimitedNumber(double value);
+// The same appended to `out`, fast: no allocation for a coordinate.
+void AppendDelimitedNumber(std::string &out, double value);
+// The same computed the plain, slow way that the fast one must equal; for
+// tests and fuzzing.
+std::string FormatDelimitedNumberReference(double value);
 
 // The accuracy report's printed form: "-" for a negative value or a space,
 // then the plain digits, then one space (" 0 " for zero).

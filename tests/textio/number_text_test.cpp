@@ -1,6 +1,7 @@
 #include "textio/number_text.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
 
@@ -129,6 +130,33 @@ TEST(FormatDelimitedNumber, WritesEveryMagnitudeBelow1E15InPlainForm) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(FormatDelimitedNumber(c.value), c.text) << c.value;
+}
+
+// The batch's fast paths against the plain, slow ways, on the values a
+// batch meets: whole thousandths (every converted coordinate) and others.
+TEST(FormatDelimitedNumber, WritesWhatThePlainFormattingWrites) {
+    std::mt19937_64 random(3);
+    std::uniform_int_distribution<long long> thousandths(-999999999999999LL, 999999999999999LL);
+    std::uniform_real_distribution<double> any(-1e7, 1e7);
+    for (int i = 0; i < 100000; ++i) {
+        const double values[] = {static_cast<double>(thousandths(random)) / 1000.0, any(random),
+                                 std::ldexp(any(random), static_cast<int>(random() % 2200) - 1100)};
+        for (double v : values)
+            ASSERT_EQ(FormatDelimitedNumber(v), FormatDelimitedNumberReference(v)) << v;
+    }
+}
+
+TEST(ParseFieldNumber, ReadsWhatStrtodReads) {
+    std::mt19937_64 random(5);
+    for (int i = 0; i < 100000; ++i) {
+        std::string text = std::to_string(random() % 10000000000000000ULL);
+        text.insert(random() % (text.size() + 1), ".");
+        if (random() % 2)
+            text.insert(0, "-");
+        const ParsedNumber parsed = ParseFieldNumber(text);
+        ASSERT_EQ(parsed.status, NumberParse::Ok) << text;
+        ASSERT_EQ(parsed.value, std::strtod(text.c_str(), nullptr)) << text;
+    }
 }
 
 TEST(PrintedNumber, PutsTheSignOrASpaceBeforeAndASpaceAfter) {
