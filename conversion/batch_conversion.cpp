@@ -75,44 +75,20 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
     return DropLastCharacters(inputPath, 4) + "to";
 }
 
-BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
-                         const Params &params, const std::function<bool()> &confirmReplace) {
-    // Replacing the output would delete the input before it is read.
-    std::error_code unknown;
-    if (std::filesystem::equivalent(inputPath, outputPath, unknown))
-        throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
-    // The input first: when it cannot be read, the old output stays as it is.
-    FieldReader input(inputPath);
-    const bool outputExisted = std::filesystem::exists(outputPath, unknown);
-    TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
-    if (output.Length() > 0 && !confirmReplace()) {
-        output.Close();
-        return BatchOutcome::Cancelled;
-    }
-    // The old output is emptied only when the first line is ready (or the
-    // input turns out empty), so a failure before it leaves the old one whole.
-    bool started = false;
-    auto start = [&] {
-        if (started)
-            return;
-        output.Truncate();
-        if (input.hadUtf8Mark())
-            output.Write(kUtf8Mark); // the output keeps the input's encoding
-        started = true;
-    };
-
+long long ConvertRecords(FieldReader &input, const Params &params,
+                         const std::function<void(std::string_view)> &write, long long &converted) {
+    const std::string &inputPath = input.path();
     // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
     std::string text;
     std::size_t complete = 0;
     auto flush = [&] {
         const std::size_t whole = std::exchange(complete, 0); // not twice, should it fail
-        if (whole > 0) {
-            start();
-            output.Write(std::string_view(text).substr(0, whole));
-        }
+        if (whole > 0)
+            write(std::string_view(text).substr(0, whole));
         text.clear();
     };
-    long long records = 0;
+    converted = 0;
+    long long records = 0; // converted, and not all of them handed on yet
     try {
         Line line;
         while (input.NextLine(kFieldsPerRecord, line)) {
@@ -141,12 +117,64 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
             text += "\r\n";
             complete = text.size();
             records = record;
-            if (complete >= kBlockBytes)
+            if (complete >= kBlockBytes) {
                 flush();
+                converted = records;
+            }
         }
         flush();
+        converted = records;
     } catch (const Error &e) {
-        flush(); // the lines before the failure
+        if (e.file() != inputPath)
+            throw; // the output's own failure
+        flush();   // the lines before the failure
+        converted = records;
+        throw;
+    }
+    return converted;
+}
+
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const Params &params, const std::function<bool()> &confirmReplace) {
+    // Replacing the output would delete the input before it is read.
+    std::error_code unknown;
+    if (std::filesystem::equivalent(inputPath, outputPath, unknown))
+        throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
+    // The input first: when it cannot be read, the old output stays as it is.
+    FieldReader input(inputPath);
+    return ConvertFile(input, outputPath, params, confirmReplace);
+}
+
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
+                         const std::function<bool()> &confirmReplace) {
+    std::error_code unknown;
+    const bool outputExisted = std::filesystem::exists(outputPath, unknown);
+    TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
+    if (output.Length() > 0 && !confirmReplace()) {
+        output.Close();
+        return BatchOutcome::Cancelled;
+    }
+    // The old output is emptied only when the first line is ready (or the
+    // input turns out empty), so a failure before it leaves the old one whole.
+    bool started = false;
+    auto start = [&] {
+        if (started)
+            return;
+        output.Truncate();
+        if (input.hadUtf8Mark())
+            output.Write(kUtf8Mark); // the output keeps the input's encoding
+        started = true;
+    };
+    long long converted = 0;
+    try {
+        ConvertRecords(
+            input, params,
+            [&](std::string_view lines) {
+                start();
+                output.Write(lines);
+            },
+            converted);
+    } catch (const Error &e) {
         if (!started && !outputExisted) {
             try {
                 output.Close();
@@ -154,9 +182,9 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
             }
             std::remove(outputPath.c_str()); // leave no empty file of ours behind
         }
-        if (e.file() != inputPath)
+        if (e.file() != input.path())
             throw; // the output's own failure names the output
-        throw e.Restated(e.problem() + "。" + OutputNote(records, outputExisted));
+        throw e.Restated(e.problem() + "。" + OutputNote(converted, outputExisted));
     }
     start();
     output.Close();

@@ -3,8 +3,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/seven_parameters.h"
+#include "textio/field_reader.h"
 
 namespace kovarim {
 
@@ -36,5 +38,15 @@ enum class BatchOutcome { Converted, Cancelled };
 // and an error in the input says how many there are.
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace);
+
+// The same from an input already open (standard input, say).
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
+                         const std::function<bool()> &confirmReplace);
+
+// The conversion itself: every record of `input` into lines handed to
+// `write` a block at a time, in order. `converted` says how many records
+// were handed on, also when an Error in the input stops it.
+long long ConvertRecords(FieldReader &input, const Params &params,
+                         const std::function<void(std::string_view)> &write, long long &converted);
 
 } // namespace kovarim

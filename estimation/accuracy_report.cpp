@@ -1,5 +1,7 @@
 #include "estimation/accuracy_report.h"
 
+#include <cmath>
+
 #include "estimation/solve_equations.h"
 #include "textio/column_printer.h"
 #include "textio/gbk_texts.h"
@@ -43,8 +45,8 @@ Params ParametersOf(const EquationSystem &solved) {
     return params;
 }
 
-void WriteAccuracyReport(TextFileWriter &report, const CommonPointTable &table,
-                         const TripleChoice &choice, const EquationSystem &system) {
+LargestResidual WriteAccuracyReport(TextFileWriter &report, const CommonPointTable &table,
+                                    const TripleChoice &choice, const EquationSystem &system) {
     ColumnPrinter out(report);
     out.Text(gbk::kTotalOf.bytes)
         .Number(table.PointCount())
@@ -87,16 +89,20 @@ void WriteAccuracyReport(TextFileWriter &report, const CommonPointTable &table,
         .Text(gbk::kZResidual.bytes)
         .EndLine();
     const Params params = ParametersOf(system);
-    for (const CommonPoint &q : table.points()) {
+    LargestResidual largest;
+    for (int n = 1; n <= table.PointCount(); ++n) {
+        const CommonPoint &q = table.Point(n);
+        const double residuals[3] = {Residual(TransformX(params, q.x1, q.y1, q.z1), q.x2),
+                                     Residual(TransformY(params, q.x1, q.y1, q.z1), q.y2),
+                                     Residual(TransformZ(params, q.x1, q.y1, q.z1), q.z2)};
         WriteName(out, q);
-        out.Column(20)
-            .Number(Residual(TransformX(params, q.x1, q.y1, q.z1), q.x2))
-            .Column(35)
-            .Number(Residual(TransformY(params, q.x1, q.y1, q.z1), q.y2))
-            .Column(50)
-            .Number(Residual(TransformZ(params, q.x1, q.y1, q.z1), q.z2))
-            .EndLine();
+        out.Column(20).Number(residuals[0]).Column(35).Number(residuals[1]).Column(50);
+        out.Number(residuals[2]).EndLine();
+        for (int axis = 0; axis < 3; ++axis)
+            if (std::fabs(residuals[axis]) > std::fabs(largest.value))
+                largest = {residuals[axis], n, "XYZ"[axis]};
     }
+    return largest;
 }
 
 } // namespace kovarim

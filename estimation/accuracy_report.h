@@ -24,10 +24,18 @@ std::optional<EquationSystem> SolveChosenTriple(const CommonPointTable &table,
 // The seven parameters of a solved system: b(1) to b(7).
 Params ParametersOf(const EquationSystem &solved);
 
+// The residual of largest magnitude in the report, rounded as printed: the
+// first one in file order, X before Y before Z, of that magnitude.
+struct LargestResidual {
+    double value = 0.0;
+    int point = 0; // 0 when there is no point
+    char axis = 'X';
+};
+
 // Writes the accuracy report (GBK, CR LF): the header, the seven parameter
 // rows of the solved system, then the residuals of every common point under
 // those parameters, in file order. Write failures throw Error.
-void WriteAccuracyReport(TextFileWriter &out, const CommonPointTable &table,
-                         const TripleChoice &choice, const EquationSystem &solved);
+LargestResidual WriteAccuracyReport(TextFileWriter &out, const CommonPointTable &table,
+                                    const TripleChoice &choice, const EquationSystem &solved);
 
 } // namespace kovarim

@@ -6,8 +6,9 @@
 
 namespace kovarim {
 
-Estimation::Estimation(Params params, TripleChoice choice, std::unique_ptr<ReplacementFile> report)
-    : params_(params), choice_(choice), report_(std::move(report)) {}
+Estimation::Estimation(Params params, TripleChoice choice, Summary summary,
+                       std::unique_ptr<ReplacementFile> report)
+    : params_(params), choice_(choice), summary_(std::move(summary)), report_(std::move(report)) {}
 Estimation::Estimation(Estimation &&) noexcept = default;
 Estimation &Estimation::operator=(Estimation &&) noexcept = default;
 Estimation::~Estimation() = default;
@@ -26,9 +27,15 @@ std::optional<Estimation> Estimate(const std::string &commonPointPath,
     if (!solved)
         return std::nullopt;
     auto report = std::make_unique<ReplacementFile>(ReportPathFor(commonPointPath));
-    WriteAccuracyReport(report->writer(), table, choice, *solved);
+    const LargestResidual largest = WriteAccuracyReport(report->writer(), table, choice, *solved);
     report->Finish();
-    return Estimation(ParametersOf(*solved), choice, std::move(report));
+    Estimation::Summary summary{table.Point(choice.First).Name,
+                                table.Point(choice.Second).Name,
+                                table.Point(choice.Third).Name,
+                                largest.value,
+                                largest.point > 0 ? table.Point(largest.point).Name : "",
+                                largest.axis};
+    return Estimation(ParametersOf(*solved), choice, std::move(summary), std::move(report));
 }
 
 } // namespace kovarim

@@ -24,19 +24,30 @@ struct EstimationHooks {
 // nothing behind and the earlier report as it was.
 class Estimation {
   public:
-    Estimation(Params params, TripleChoice choice, std::unique_ptr<ReplacementFile> report);
+    // What a front end may say of it; names as in the report (GBK).
+    struct Summary {
+        std::string first, second, third; // the chosen triple's names
+        double largestResidual = 0.0;     // as the report prints it
+        std::string largestAt;            // the name of its point
+        char largestAxis = 'X';
+    };
+
+    Estimation(Params params, TripleChoice choice, Summary summary,
+               std::unique_ptr<ReplacementFile> report);
     Estimation(Estimation &&) noexcept;
     Estimation &operator=(Estimation &&) noexcept;
     ~Estimation();
 
     const Params &params() const { return params_; }
     const TripleChoice &choice() const { return choice_; }
+    const Summary &summary() const { return summary_; }
     const std::string &reportPath() const;
     void Commit(); // throws Error naming the report when it cannot be put in place
 
   private:
     Params params_;
     TripleChoice choice_;
+    Summary summary_;
     std::unique_ptr<ReplacementFile> report_;
 };
 

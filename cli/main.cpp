@@ -1,0 +1,240 @@
+// kovarim-cli: the window's three commands without a window.
+//
+//   kovarim-cli estimate FILE [--params PARAMS]
+//   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force]
+//   kovarim-cli point --params PARAMS X Y Z
+//
+// Results go to standard output, errors (the window's message texts) to
+// standard error, and the exit status says which: 0 done, 1 bad input or a
+// failed file operation, 2 a wrong command line. Every result comes from the
+// same core functions the window calls.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/error.h"
+#include "conversion/batch_conversion.h"
+#include "conversion/parameter_file.h"
+#include "conversion/single_point.h"
+#include "estimation/estimate.h"
+#include "textio/encoding.h"
+#include "textio/number_text.h"
+#include "textio/text_file.h"
+
+namespace {
+
+using namespace kovarim;
+
+constexpr const char *kHelp =
+    "用法 Usage:\n"
+    "  kovarim-cli estimate FILE [--params PARAMS]\n"
+    "      由公共点文件计算七参数，在其旁边写出精度评估报告（与窗口相同）；\n"
+    "      --params 另把七参数写入参数文件。\n"
+    "      Estimates the seven parameters from a common-point file and writes the\n"
+    "      accuracy report beside it, as the window does; --params also writes them\n"
+    "      to a parameter file.\n"
+    "  kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force]\n"
+    "      用参数文件转换点文件（点号,x,y,z）。OUTPUT 默认为 INPUT 去掉最后四个字符再加 \"to\"；\n"
+    "      \"-\" 表示标准输入或标准输出；已有的非空 OUTPUT 只在加 --force 时替换。\n"
+    "      Converts a point file (name,x,y,z) with a parameter file. OUTPUT defaults\n"
+    "      to INPUT less its last four characters, plus \"to\"; \"-\" is standard input\n"
+    "      or output; an existing non-empty OUTPUT is replaced only with --force.\n"
+    "  kovarim-cli point --params PARAMS X Y Z\n"
+    "      转换一个点，按窗口下方三个文本框的样子输出 X' Y' Z'。\n"
+    "      Converts one point and prints X' Y' Z' as the window's lower boxes show them.\n"
+    "  kovarim-cli --help | --version\n"
+    "\n"
+    "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
+    "file operation; 2 命令行有误 wrong command line.\n";
+
+const char *const kNoTriple = "需要至少三个以上的公共点才能进行七参数计算";
+
+// A wrong command line: said on standard error, status 2.
+struct Usage {
+    std::string problem;
+};
+
+// The command line after the command: positional arguments and options.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::optional<std::string> params;
+    bool force = false;
+};
+
+Arguments Parse(int argc, char *argv[], int first) {
+    Arguments args;
+    bool optionsEnd = false;
+    for (int i = first; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnd || arg.rfind("--", 0) != 0) {
+            args.positional.push_back(arg); // "-" and negative numbers included
+        } else if (arg == "--") {
+            optionsEnd = true;
+        } else if (arg == "--force") {
+            args.force = true;
+        } else if (arg == "--params" || arg.rfind("--params=", 0) == 0) {
+            if (arg == "--params" && i + 1 == argc)
+                throw Usage{"--params 后面缺少参数文件名 (--params needs a file)"};
+            args.params = arg == "--params" ? argv[++i] : arg.substr(9);
+        } else {
+            throw Usage{"未知的选项 (unknown option) " + arg};
+        }
+    }
+    return args;
+}
+
+void Expect(const Arguments &args, std::size_t least, std::size_t most, bool needsParams) {
+    if (args.positional.size() < least || args.positional.size() > most)
+        throw Usage{"参数个数不对 (wrong number of arguments)"};
+    if (needsParams && !args.params)
+        throw Usage{"缺少 --params (--params is required)"};
+}
+
+// Names from the report (GBK) for a UTF-8 terminal.
+std::string Shown(const std::string &gbk) {
+    const std::string utf8 = ToUtf8(gbk, Encoding::Gbk);
+    return utf8.empty() && !gbk.empty() ? "?" : utf8;
+}
+
+int Estimate(const Arguments &args) {
+    Expect(args, 1, 1, false);
+    const std::string &file = args.positional[0];
+    std::optional<Estimation> estimation = kovarim::Estimate(file, {});
+    if (!estimation) {
+        std::fprintf(stderr, "%s\n", kNoTriple);
+        return 1;
+    }
+    const Estimation::Summary &summary = estimation->summary();
+    const Params &p = estimation->params();
+    // The parameter file is ready before the report is put in place, so that
+    // one that cannot be written changes nothing.
+    std::optional<ReplacementFile> paramsFile;
+    if (args.params) {
+        paramsFile.emplace(*args.params);
+        paramsFile->writer().Write(ParameterFileText(p, file, Shown(summary.first),
+                                                     Shown(summary.second), Shown(summary.third)));
+        paramsFile->Finish();
+    }
+    estimation->Commit();
+    if (paramsFile)
+        paramsFile->Commit();
+
+    std::printf("报告 report: %s\n", estimation->reportPath().c_str());
+    std::printf("三点 triple: %s -- %s -- %s\n", Shown(summary.first).c_str(),
+                Shown(summary.second).c_str(), Shown(summary.third).c_str());
+    const char *names[] = {nullptr, "DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
+    for (int n = DX; n <= RotZ; ++n)
+        std::printf("%-5s = %s\n", names[n], FormatNumber(p[n]).c_str());
+    std::printf("最大残差 largest residual: %s (%s, %c)\n",
+                FormatNumber(summary.largestResidual).c_str(), Shown(summary.largestAt).c_str(),
+                summary.largestAxis);
+    return 0;
+}
+
+int Convert(const Arguments &args) {
+    Expect(args, 1, 2, true);
+    const Params params = ReadParameterFile(*args.params);
+    const std::string &input = args.positional[0];
+    std::string output;
+    if (args.positional.size() == 2) {
+        output = args.positional[1];
+    } else if (input == "-") {
+        output = "-";
+    } else if (const auto proposed = ProposedOutputName(input)) {
+        output = *proposed;
+    } else {
+        throw Usage{"输入文件名太短，无法给出输出文件名；请指定 OUTPUT (give OUTPUT)"};
+    }
+
+    std::optional<FieldReader> reader;
+    if (input == "-")
+        reader.emplace(stdin, "标准输入");
+    else
+        reader.emplace(input);
+
+    if (output != "-") {
+        bool refused = false;
+        const BatchOutcome outcome =
+            input == "-" ? ConvertFile(*reader, output, params,
+                                       [&] { return args.force || !(refused = true); })
+                         : ConvertFile(input, output, params,
+                                       [&] { return args.force || !(refused = true); });
+        if (outcome == BatchOutcome::Cancelled && refused)
+            throw Error::InFile(output, "文件已经存在，且不是空的；要替换它请加 --force");
+        return 0;
+    }
+    // Standard output gets the lines only once all are converted, so that a
+    // failure leaves nothing there; meanwhile they wait in a temporary file.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> spool(std::tmpfile(), std::fclose);
+    if (!spool)
+        throw Error("无法创建临时文件");
+    auto put = [](std::FILE *to, std::string_view bytes, const char *where) {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), to) != bytes.size())
+            throw Error(std::string(where) + "写入失败");
+    };
+    if (reader->hadUtf8Mark())
+        put(spool.get(), kUtf8Mark, "临时文件");
+    long long converted = 0;
+    ConvertRecords(
+        *reader, params, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
+        converted);
+    std::rewind(spool.get());
+    char block[1 << 16];
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
+        put(stdout, std::string_view(block, n), "标准输出");
+    if (std::ferror(spool.get()) || std::fflush(stdout) != 0)
+        throw Error("写入标准输出失败");
+    return 0;
+}
+
+int Point(const Arguments &args) {
+    Expect(args, 3, 3, true);
+    const Params params = ReadParameterFile(*args.params);
+    std::string shown[3];
+    ConvertSinglePoint(
+        params, args.positional[0], args.positional[1], args.positional[2],
+        [&](Axis axis, const std::string &text) { shown[static_cast<int>(axis)] = text; });
+    std::printf("%s %s %s\n", shown[0].c_str(), shown[1].c_str(), shown[2].c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    try {
+        const std::string command = argc > 1 ? argv[1] : "";
+        if (command == "--help" || command == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (command == "--version") {
+            std::puts("Kovarim 1.00");
+            return 0;
+        }
+        const Arguments args = Parse(argc, argv, 2);
+        if (command == "estimate")
+            return Estimate(args);
+        if (command == "convert")
+            return Convert(args);
+        if (command == "point")
+            return Point(args);
+        throw Usage{command.empty() ? "缺少命令 (no command)"
+                                    : "未知的命令 (unknown command) " + command};
+    } catch (const Usage &usage) {
+        std::fprintf(stderr, "kovarim-cli: %s\n\n%s", usage.problem.c_str(), kHelp);
+        return 2;
+    } catch (const Error &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "内存不足，命令已中止\n");
+        return 1;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "命令已中止：%s\n", e.what());
+        return 1;
+    }
+}

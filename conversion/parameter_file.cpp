@@ -1,0 +1,104 @@
+#include "conversion/parameter_file.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "base/error.h"
+#include "textio/encoding.h"
+#include "textio/number_text.h"
+
+namespace kovarim {
+namespace {
+
+constexpr std::array<const char *, 8> kKeys = {nullptr, "DX",   "DY",   "DZ",
+                                               "Scale", "RotX", "RotY", "RotZ"};
+
+// The shortest text that reads back to the same double.
+std::string Exact(double value) {
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, ec == std::errc() ? end : buffer);
+}
+
+std::string Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+} // namespace
+
+std::string ProjString(const Params &p) {
+    constexpr double arcSecondsPerRadian = 648000.0 / 3.14159265358979323846;
+    const double onePlusScale = 1.0 + p[Scale];
+    return "+proj=helmert +convention=coordinate_frame +x=" + Exact(p[DX]) + " +y=" + Exact(p[DY]) +
+           " +z=" + Exact(p[DZ]) + " +rx=" + Exact(p[RotX] / onePlusScale * arcSecondsPerRadian) +
+           " +ry=" + Exact(p[RotY] / onePlusScale * arcSecondsPerRadian) +
+           " +rz=" + Exact(p[RotZ] / onePlusScale * arcSecondsPerRadian) +
+           " +s=" + Exact(p[Scale] * 1e6);
+}
+
+std::string ParameterFileText(const Params &params, const std::string &source,
+                              const std::string &first, const std::string &second,
+                              const std::string &third) {
+    std::string text = "# Kovarim seven parameters, estimated from " + source +
+                       " with the triple " + first + "--" + second + "--" + third + "\n";
+    for (int n = DX; n <= RotZ; ++n)
+        text += std::string(kKeys[n]) + " = " + Exact(params[n]) + "\n";
+    return text + "proj = " + ProjString(params) + "\n";
+}
+
+Params ReadParameterFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::error_code unknown;
+    if (!in || std::filesystem::is_directory(path, unknown))
+        throw Error::InFile(path, "无法打开文件");
+    std::array<std::optional<double>, 8> values;
+    std::string line;
+    for (long number = 1; std::getline(in, line); ++number) {
+        if (number == 1 && line.compare(0, kUtf8Mark.size(), kUtf8Mark) == 0)
+            line.erase(0, kUtf8Mark.size());
+        const std::string content = Trimmed(line);
+        if (content.empty() || content[0] == '#')
+            continue;
+        const auto equals = content.find('=');
+        if (equals == std::string::npos)
+            throw Error::AtLine(path, number, "应为“键 = 值”");
+        const std::string key = Trimmed(std::string_view(content).substr(0, equals));
+        const std::string value = Trimmed(std::string_view(content).substr(equals + 1));
+        const std::string quotedKey = QuotedForMessage(ToUtf8(key, Encoding::Utf8));
+        if (key == "proj")
+            continue; // written for other programs; the seven values are the parameters
+        int index = 0;
+        for (int n = DX; n <= RotZ; ++n)
+            if (key == kKeys[n])
+                index = n;
+        if (index == 0)
+            throw Error::AtLine(path, number, "未知的键" + quotedKey);
+        if (values[index])
+            throw Error::AtLine(path, number, "键" + quotedKey + " 出现了两次");
+        const ParsedNumber parsed = ParseFieldNumber(value);
+        if (parsed.status != NumberParse::Ok || !std::isfinite(parsed.value))
+            throw Error::AtLine(path, number,
+                                "键" + quotedKey + " 的值" +
+                                    QuotedForMessage(ToUtf8(value, Encoding::Utf8)) + " 不是数值");
+        values[index] = parsed.value;
+    }
+    if (in.bad())
+        throw Error::InFile(path, "读取文件失败");
+    Params params{};
+    for (int n = DX; n <= RotZ; ++n) {
+        if (!values[n])
+            throw Error::InFile(path, std::string("缺少键 “") + kKeys[n] + "”");
+        params[n] = *values[n];
+    }
+    return params;
+}
+
+} // namespace kovarim

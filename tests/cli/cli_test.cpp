@@ -1,0 +1,236 @@
+// kovarim-cli as a process: arguments in, bytes and exit status out, held
+// against the core functions the window calls on the same files.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "conversion/batch_conversion.h"
+#include "conversion/parameter_file.h"
+#include "conversion/single_point.h"
+#include "estimation/estimate.h"
+#include "testkit.h"
+#include "textio/encoding.h"
+
+extern char **environ;
+
+namespace kovarim {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs kovarim-cli in `folder` with `args`, `input` on its standard input.
+Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
+            const std::string &input = "") {
+    const std::string in = folder.Write(".stdin", input), out = folder.Path(".stdout"),
+                      err = folder.Path(".stderr");
+    args.insert(args.begin(), KOVARIM_CLI);
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&files, folder.Path("").c_str());
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    Outcome run;
+    if (spawned != 0)
+        return run;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = testkit::ReadBytes(out);
+    run.err = testkit::ReadBytes(err);
+    for (const char *name : {".stdin", ".stdout", ".stderr"})
+        std::filesystem::remove(folder.Path(name));
+    return run;
+}
+
+std::string Example(const std::string &name) {
+    return testkit::ReadBytes(KOVARIM_SOURCE_DIR "/examples/" + name);
+}
+
+// The example common points in GBK as shipped, in UTF-8, and in UTF-8 with a
+// byte order mark: the report is the same GBK report from each.
+std::vector<std::pair<std::string, std::string>> CommonPointFiles() {
+    const std::string gbk = Example("common_points.txt");
+    const std::string utf8 = ToUtf8(gbk, Encoding::Gbk);
+    return {{"GBK", gbk}, {"UTF-8", utf8}, {"UTF-8 with a mark", "\xEF\xBB\xBF" + utf8}};
+}
+
+TEST(KovarimCli, EstimatesAsTheWindowDoes) {
+    for (const auto &[encoding, content] : CommonPointFiles()) {
+        testkit::TempDir cli, core;
+        cli.Write("gps.txt", content);
+        const Outcome run = Cli(cli, {"estimate", "gps.txt", "--params", "p.txt"});
+        ASSERT_EQ(run.status, 0) << encoding << ": " << run.err;
+        EXPECT_EQ(run.err, "") << encoding;
+
+        std::optional<Estimation> estimation = Estimate(core.Write("gps.txt", content), {});
+        ASSERT_TRUE(estimation) << encoding;
+        estimation->Commit();
+        EXPECT_EQ(testkit::ReadBytes(cli.Path("gps七参数精度评估.txt")),
+                  testkit::ReadBytes(core.Path("gps七参数精度评估.txt")))
+            << encoding;
+        EXPECT_EQ(ReadParameterFile(cli.Path("p.txt")), estimation->params()) << encoding;
+        EXPECT_NE(run.out.find("GPS03 -- 石桥 -- GPS12"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("-0.34984 (东山, X)"), std::string::npos) << run.out;
+    }
+}
+
+TEST(KovarimCli, ConvertsAndPointsAsTheWindowDoes) {
+    testkit::TempDir cli, core;
+    cli.Write("gps.txt", Example("common_points.txt"));
+    ASSERT_EQ(Cli(cli, {"estimate", "gps.txt", "--params", "p.txt"}).status, 0);
+    const Params params = ReadParameterFile(cli.Path("p.txt"));
+    const std::string batch = Example("batch_points.txt");
+    cli.Write("pts.txt", batch);
+    ConvertFile(core.Write("pts.txt", batch), core.Path("ptsto"), params, [] { return true; });
+    const std::string expected = testkit::ReadBytes(core.Path("ptsto"));
+
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        std::string input, outputFile; // empty: standard output
+    } cases[] = {
+        {"proposed output name", {"convert", "--params", "p.txt", "pts.txt"}, "", "ptsto"},
+        {"named output", {"convert", "pts.txt", "out.txt", "--params=p.txt"}, "", "out.txt"},
+        {"to standard output", {"convert", "--params", "p.txt", "pts.txt", "-"}, "", ""},
+        {"standard input and output", {"convert", "--params", "p.txt", "-"}, batch, ""},
+        {"standard input to a file",
+         {"convert", "--params", "p.txt", "-", "o.txt"},
+         batch,
+         "o.txt"},
+    };
+    for (const auto &c : cases) {
+        const Outcome run = Cli(cli, c.args, c.input);
+        ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+        EXPECT_EQ(c.outputFile.empty() ? run.out : testkit::ReadBytes(cli.Path(c.outputFile)),
+                  expected)
+            << c.name;
+        if (!c.outputFile.empty())
+            std::filesystem::remove(cli.Path(c.outputFile));
+    }
+
+    for (const std::vector<std::string> &xyz :
+         {std::vector<std::string>{"2860321.78", "592341.79", "0"},
+          std::vector<std::string>{"-1.5e3", "2 860 321.78m", ""}}) {
+        std::string shown[3];
+        ConvertSinglePoint(params, xyz[0], xyz[1], xyz[2],
+                           [&](Axis a, const std::string &t) { shown[static_cast<int>(a)] = t; });
+        const Outcome run = Cli(cli, {"point", "--params", "p.txt", xyz[0], xyz[1], xyz[2]});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, shown[0] + " " + shown[1] + " " + shown[2] + "\n");
+    }
+}
+
+// Failures say why on standard error and leave standard output empty.
+TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
+    testkit::TempDir dir;
+    dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
+    dir.Write("pts.txt", "P1,1,2,3\r\nP2,4,5\r\n");
+    dir.Write("two.txt", "A,0,0,0,1,1,1\r\nB,5,5,5,6,6,6\r\n");
+    dir.Write("bad.txt", "DX = one\n");
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        int status;
+        const char *says;
+    } cases[] = {
+        {"no command", {}, 2, "缺少命令"},
+        {"unknown command", {"frobnicate"}, 2, "未知的命令"},
+        {"unknown option",
+         {"point", "--params", "p.txt", "1", "2", "3", "--fast"},
+         2,
+         "未知的选项"},
+        {"missing --params", {"point", "1", "2", "3"}, 2, "--params"},
+        {"too many values", {"point", "--params", "p.txt", "1", "2", "3", "4"}, 2, "参数个数"},
+        {"a line of three fields", {"convert", "--params", "p.txt", "pts.txt", "-"}, 1, "第 2 行"},
+        {"no usable triple", {"estimate", "two.txt"}, 1, "需要至少三个以上的公共点"},
+        {"missing input", {"estimate", "gone.txt"}, 1, "无法打开"},
+        {"bad parameter file", {"point", "--params", "bad.txt", "1", "2", "3"}, 1, "“one”"},
+        {"missing parameter file", {"point", "--params", "none.txt", "1", "2", "3"}, 1, "无法打开"},
+        {"overflow", {"point", "--params", "p.txt", "1e308", "1e308", "1e999"}, 1, "超出"},
+    };
+    for (const auto &c : cases) {
+        const Outcome run = Cli(dir, c.args);
+        EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.name;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("two七参数精度评估.txt")));
+}
+
+TEST(KovarimCli, ReplacesAnOutputOnlyWithForce) {
+    testkit::TempDir dir;
+    dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
+    dir.Write("pts.txt", "P1,1,2,3\r\n");
+    dir.Write("ptsto", "keep me");
+    const Outcome refused = Cli(dir, {"convert", "--params", "p.txt", "pts.txt"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "keep me");
+    EXPECT_EQ(Cli(dir, {"convert", "--force", "--params", "p.txt", "pts.txt"}).status, 0);
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "\"P1\",1,2,3,1,2,3\r\n");
+}
+
+TEST(KovarimCli, SaysItsVersionAndHelpsInBothLanguages) {
+    testkit::TempDir dir;
+    EXPECT_EQ(Cli(dir, {"--version"}).out, "Kovarim 1.00\n");
+    const Outcome help = Cli(dir, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage"), std::string::npos);
+    EXPECT_NE(help.out.find("用法"), std::string::npos);
+}
+
+// The parameter file's PROJ string through PROJ's cct reproduces this
+// model's transformed coordinates to better than a micrometre.
+TEST(KovarimCli, ProjStringAgreesWithCctToAMicrometre) {
+    if (std::system("command -v cct >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "cct (Debian package proj-bin) is not installed";
+    testkit::TempDir dir;
+    dir.Write("gps.txt", Example("common_points.txt"));
+    ASSERT_EQ(Cli(dir, {"estimate", "gps.txt", "--params", "p.txt"}).status, 0);
+    const Params params = ReadParameterFile(dir.Path("p.txt"));
+    std::string points;
+    std::vector<Point3> ours;
+    for (int i = 0; i < 50; ++i) {
+        const double X = 2858000 + i * 123.457, Y = 589000 + i * 98.765, Z = 20 + i * 3.21;
+        char line[100];
+        std::snprintf(line, sizeof line, "%.17g %.17g %.17g 0\n", X, Y, Z);
+        points += line;
+        ours.push_back(TransformPoint(params, X, Y, Z));
+    }
+    dir.Write("points", points);
+    const std::string proj = ProjString(params);
+    const std::string command =
+        "cd '" + dir.Path("") + "' && cct -d 10 " + proj + " points > cct.out 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::istringstream cct(testkit::ReadBytes(dir.Path("cct.out")));
+    for (const Point3 &p : ours) {
+        double x = 0, y = 0, z = 0, t = 0;
+        ASSERT_TRUE(cct >> x >> y >> z >> t);
+        EXPECT_NEAR(x, p.X, 1e-6);
+        EXPECT_NEAR(y, p.Y, 1e-6);
+        EXPECT_NEAR(z, p.Z, 1e-6);
+    }
+}
+
+} // namespace
+} // namespace kovarim

@@ -1,0 +1,95 @@
+#include "conversion/parameter_file.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "testkit.h"
+
+namespace kovarim {
+namespace {
+
+TEST(ParameterFile, ReadsBackTheSameDoubles) {
+    const Params cases[] = {
+        MakeParams(-117.97494335415509, 75.8680854614416, 41.82308291589629, 5.207676500968739e-06,
+                   9.64833484842821e-06, -1.009657959752787e-05, 1.7080288539400027e-05),
+        MakeParams(0.1 + 0.2, -0.0, 1e-300, 4.9406564584124654e-324, 1.0 / 3.0, 2.0 / 3.0,
+                   std::numeric_limits<double>::max()),
+        Params{},
+    };
+    for (const Params &params : cases) {
+        testkit::TempDir dir;
+        const std::string path =
+            dir.Write("p.txt", ParameterFileText(params, "gps.txt", "A", "石桥", "C"));
+        const Params back = ReadParameterFile(path);
+        EXPECT_EQ(std::memcmp(back.data(), params.data(), sizeof params), 0)
+            << testkit::ReadBytes(path);
+    }
+}
+
+TEST(ParameterFile, IsKeyEqualsValueWithAProjLine) {
+    const std::string text =
+        ParameterFileText(MakeParams(1, 2, 3, 1e-6, 0, 0, 0), "gps.txt", "A", "B", "C");
+    EXPECT_EQ(text, "# Kovarim seven parameters, estimated from gps.txt with the triple A--B--C\n"
+                    "DX = 1\nDY = 2\nDZ = 3\nScale = 1e-06\nRotX = 0\nRotY = 0\nRotZ = 0\n"
+                    "proj = +proj=helmert +convention=coordinate_frame +x=1 +y=2 +z=3 +rx=0 "
+                    "+ry=0 +rz=0 +s=1\n");
+}
+
+// PROJ multiplies its rotations by (1 + s); the string divides that out.
+TEST(ProjString, GivesRotationsInArcSecondsDividedByOnePlusScale) {
+    const double radiansPerArcSecond = 3.14159265358979323846 / 648000.0;
+    const std::string proj =
+        ProjString(MakeParams(0, 0, 0, 1.0, 2 * radiansPerArcSecond, 0, -4 * radiansPerArcSecond));
+    auto value = [&](const std::string &key) {
+        const auto at = proj.find(" +" + key + "=");
+        EXPECT_NE(at, std::string::npos) << key;
+        return std::strtod(proj.c_str() + at + key.size() + 3, nullptr);
+    };
+    EXPECT_NEAR(value("rx"), 1.0, 1e-12) << proj;
+    EXPECT_NEAR(value("rz"), -2.0, 1e-12) << proj;
+    EXPECT_EQ(value("s"), 1e6) << proj;
+    EXPECT_EQ(proj.rfind("+proj=helmert +convention=coordinate_frame ", 0), 0u) << proj;
+}
+
+TEST(ParameterFile, RefusesBadFilesNamingLineAndKey) {
+    const std::string good = "DX = 1\nDY = 2\nDZ = 3\nScale = 0\nRotX = 0\nRotY = 0\nRotZ = 0\n";
+    const struct {
+        const char *name;
+        std::string content;
+        long line;
+        const char *says;
+    } cases[] = {
+        {"missing key", "DX = 1\nDY = 2\nDZ = 3\nScale = 0\nRotX = 0\nRotY = 0\n", 0,
+         "缺少键 “RotZ”"},
+        {"key given twice", "# c\n" + good + "DX = 1.2.3\n", 9, "键 “DX” 出现了两次"},
+        {"value not a number", "DX = one\n", 1, "键 “DX” 的值 “one” 不是数值"},
+        {"empty value", "DX =\n", 1, "键 “DX” 的值 不是数值"},
+        {"unknown key", good + "Scale2 = 1\n", 8, "未知的键 “Scale2”"},
+        {"no equals sign", good + "RotZ 0\n", 8, "应为“键 = 值”"},
+        {"infinite value", "DZ = 1e999\n", 1, "键 “DZ”"},
+        {"empty file", "", 0, "缺少键 “DX”"},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        const std::string path = dir.Write("p.txt", c.content);
+        const Error e = testkit::ErrorThrownBy([&] { ReadParameterFile(path); });
+        EXPECT_EQ(e.file(), path) << c.name;
+        EXPECT_EQ(e.line(), c.line) << c.name;
+        EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
+            << c.name << ": " << e.what();
+    }
+}
+
+TEST(ParameterFile, TakesCrLfCommentsAndAByteOrderMark) {
+    testkit::TempDir dir;
+    const std::string path =
+        dir.Write("p.txt", "\xEF\xBB\xBF# made by hand\r\n\r\n  DX=1\r\nDY = 2\r\nDZ = 3\r\n"
+                           "Scale = 0\r\nRotX = 0\r\nRotY = 0\r\n\tRotZ = -5e-6 \r\nproj = x\r\n");
+    EXPECT_EQ(ReadParameterFile(path), MakeParams(1, 2, 3, 0, 0, 0, -5e-6));
+}
+
+} // namespace
+} // namespace kovarim
