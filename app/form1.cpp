@@ -236,8 +236,8 @@ void Form1::SetProgressRange(long long tripleCount) {
 
 // The bar shows the ordinal of the triple being tried: 1 to the count.
 void Form1::ShowProgress() {
-    if (!running_ || running_->total < 0)
-        return;
+    if (!running_ || running_->total < 1)
+        return; // not counted yet, or nothing to count
     const long long ordinal = std::clamp(running_->done.load() + 1, 1LL, running_->total.load());
     ProgressBar1->setValue(static_cast<int>(ordinal / progressScale_));
 }
