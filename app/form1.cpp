@@ -305,6 +305,7 @@ void Form1::FinishEstimation(Outcome &outcome) {
     ProgressBar1->setVisible(false); // a finished estimation is not in progress
 
     if (stopped) {
+        // Esc: nothing to say, nothing to keep.
     } else if (!outcome.failure.isEmpty()) {
         boxes_.Ok(outcome.failure, kAppTitle);
     } else if (!outcome.estimation) {
