@@ -12,7 +12,7 @@ build/dev/bench/search_bench --benchmark_format=json --benchmark_out="$json" \
 python3 - "$json" <<'PY'
 import json, sys
 runs = json.load(open(sys.argv[1]))["benchmarks"]
-literal = {r["name"].split("points:")[1]: r["items_per_second"]
+literal = {r["name"].split("points:")[1].split("/")[0]: r["items_per_second"]
            for r in runs if r["name"].startswith("FindBestTripleLiteral")}
 for r in runs:
     points = r["name"].split("points:")[1].split("/")[0]
