@@ -6,9 +6,8 @@
 
 namespace kovarim {
 
-Estimation::Estimation(Params params, TripleChoice choice, Summary summary,
-                       std::unique_ptr<ReplacementFile> report)
-    : params_(params), choice_(choice), summary_(std::move(summary)), report_(std::move(report)) {}
+Estimation::Estimation(Params params, Summary summary, std::unique_ptr<ReplacementFile> report)
+    : params_(params), summary_(std::move(summary)), report_(std::move(report)) {}
 Estimation::Estimation(Estimation &&) noexcept = default;
 Estimation &Estimation::operator=(Estimation &&) noexcept = default;
 Estimation::~Estimation() = default;
@@ -35,7 +34,7 @@ std::optional<Estimation> Estimate(const std::string &commonPointPath,
                                 largest.value,
                                 largest.point > 0 ? table.Point(largest.point).Name : "",
                                 largest.axis};
-    return Estimation(ParametersOf(*solved), choice, std::move(summary), std::move(report));
+    return Estimation(ParametersOf(*solved), std::move(summary), std::move(report));
 }
 
 } // namespace kovarim

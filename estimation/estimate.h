@@ -32,21 +32,18 @@ class Estimation {
         char largestAxis = 'X';
     };
 
-    Estimation(Params params, TripleChoice choice, Summary summary,
-               std::unique_ptr<ReplacementFile> report);
+    Estimation(Params params, Summary summary, std::unique_ptr<ReplacementFile> report);
     Estimation(Estimation &&) noexcept;
     Estimation &operator=(Estimation &&) noexcept;
     ~Estimation();
 
     const Params &params() const { return params_; }
-    const TripleChoice &choice() const { return choice_; }
     const Summary &summary() const { return summary_; }
     const std::string &reportPath() const;
     void Commit(); // throws Error naming the report when it cannot be put in place
 
   private:
     Params params_;
-    TripleChoice choice_;
     Summary summary_;
     std::unique_ptr<ReplacementFile> report_;
 };

@@ -98,9 +98,4 @@ void ReplacementFile::Commit() {
     committed_ = true;
 }
 
-void DeleteFile(const std::string &path) {
-    if (std::remove(path.c_str()) != 0 && errno != ENOENT)
-        throw Error::InFile(path, "无法删除文件（" + SystemReason() + "）");
-}
-
 } // namespace kovarim

@@ -63,7 +63,4 @@ class ReplacementFile {
     bool committed_ = false;
 };
 
-// Deletes a file; throws Error when it exists and cannot be deleted.
-void DeleteFile(const std::string &path);
-
 } // namespace kovarim
