@@ -150,23 +150,24 @@ int Convert(const Arguments &args) {
         throw Usage{"输入文件名太短，无法给出输出文件名；请指定 OUTPUT (give OUTPUT)"};
     }
 
+    // The window asks before it replaces a non-empty file; a command cannot.
+    const auto replace = [&] { return args.force; };
+    auto refuseReplacing = [&](BatchOutcome outcome) {
+        if (outcome == BatchOutcome::Cancelled)
+            throw Error::InFile(output, "文件已经存在，且不是空的；要替换它请加 --force");
+        return 0;
+    };
+    if (input != "-" && output != "-")
+        return refuseReplacing(ConvertFile(input, output, params, replace));
+
     std::optional<FieldReader> reader;
     if (input == "-")
         reader.emplace(stdin, "标准输入");
     else
         reader.emplace(input);
+    if (output != "-")
+        return refuseReplacing(ConvertFile(*reader, output, params, replace));
 
-    if (output != "-") {
-        bool refused = false;
-        const BatchOutcome outcome =
-            input == "-" ? ConvertFile(*reader, output, params,
-                                       [&] { return args.force || !(refused = true); })
-                         : ConvertFile(input, output, params,
-                                       [&] { return args.force || !(refused = true); });
-        if (outcome == BatchOutcome::Cancelled && refused)
-            throw Error::InFile(output, "文件已经存在，且不是空的；要替换它请加 --force");
-        return 0;
-    }
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
     const std::unique_ptr<std::FILE, int (*)(std::FILE *)> spool(std::tmpfile(), std::fclose);
