@@ -75,8 +75,8 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
     return DropLastCharacters(inputPath, 4) + "to";
 }
 
-long long ConvertRecords(FieldReader &input, const Params &params,
-                         const std::function<void(std::string_view)> &write, long long &converted) {
+void ConvertRecords(FieldReader &input, const Params &params,
+                    const std::function<void(std::string_view)> &write, long long &converted) {
     const std::string &inputPath = input.path();
     // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
     std::string text;
@@ -87,8 +87,7 @@ long long ConvertRecords(FieldReader &input, const Params &params,
             write(std::string_view(text).substr(0, whole));
         text.clear();
     };
-    converted = 0;
-    long long records = 0; // converted, and not all of them handed on yet
+    long long records = 0; // converted, not all of them handed on yet
     try {
         Line line;
         while (input.NextLine(kFieldsPerRecord, line)) {
@@ -117,10 +116,8 @@ long long ConvertRecords(FieldReader &input, const Params &params,
             text += "\r\n";
             complete = text.size();
             records = record;
-            if (complete >= kBlockBytes) {
+            if (complete >= kBlockBytes)
                 flush();
-                converted = records;
-            }
         }
         flush();
         converted = records;
@@ -131,7 +128,6 @@ long long ConvertRecords(FieldReader &input, const Params &params,
         converted = records;
         throw;
     }
-    return converted;
 }
 
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,

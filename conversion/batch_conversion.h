@@ -46,7 +46,7 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
 // The conversion itself: every record of `input` into lines handed to
 // `write` a block at a time, in order. `converted` says how many records
 // were handed on, also when an Error in the input stops it.
-long long ConvertRecords(FieldReader &input, const Params &params,
-                         const std::function<void(std::string_view)> &write, long long &converted);
+void ConvertRecords(FieldReader &input, const Params &params,
+                    const std::function<void(std::string_view)> &write, long long &converted);
 
 } // namespace kovarim
