@@ -296,12 +296,8 @@ void Form1::Command1_Click() {
 void Form1::FinishEstimation(Outcome &outcome) {
     if (!running_)
         return; // the window closed meanwhile: the outcome goes, unused
-    running_->worker.join();
     // Esc after the search still counts: nothing is put in place.
-    const bool stopped = outcome.stopped || running_->stop;
-    progressTimer_->stop();
-    qApp->removeEventFilter(this);
-    running_.reset();
+    const bool stopped = EndRun() || outcome.stopped;
     ProgressBar1->setVisible(false); // a finished estimation is not in progress
 
     if (stopped) {
@@ -330,10 +326,18 @@ void Form1::StopEstimation() {
     if (!running_)
         return;
     running_->stop = true;
+    EndRun();
+}
+
+// Waits for the estimation's thread and gives the window its input back;
+// true when the estimation was asked to stop.
+bool Form1::EndRun() {
     running_->worker.join();
+    const bool stopped = running_->stop;
     progressTimer_->stop();
     qApp->removeEventFilter(this);
     running_.reset();
+    return stopped;
 }
 
 void Form1::closeEvent(QCloseEvent *event) {

@@ -79,6 +79,7 @@ class Form1 : public QWidget {
     void ShowProgress();
     void FinishEstimation(Outcome &outcome);
     void StopEstimation();
+    bool EndRun();
 
     MessageBoxes &boxes_;
     Params params_{};
