@@ -20,17 +20,11 @@ std::string Compose(const std::string &file, long line, int field, const std::st
 
 std::string QuotedForMessage(const std::string &utf8) {
     std::size_t characters = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++characters) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x20 || c == 0x7F)
+    for (char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
             return {}; // a control character
-        const std::size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-        if (length == 0 || i + length > utf8.size())
-            return {};
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80)
-                return {};
-        i += length;
+        characters += (byte & 0xC0) != 0x80; // continuation bytes do not start one
     }
     if (utf8.empty() || characters > 40)
         return {};

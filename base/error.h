@@ -41,8 +41,9 @@ class Error : public std::runtime_error {
 };
 
 // A value for a message, quoted and with a space before it: “value”. Nothing
-// for a value that is empty, longer than 40 characters, or not printable
-// UTF-8 (decode a file's bytes first), so that a message never shows junk.
+// for a value that is empty, longer than 40 characters, or holds a control
+// character. It must be UTF-8: decode a file's bytes first (ToUtf8, which
+// gives nothing for bytes that are not text), so that a message never shows junk.
 std::string QuotedForMessage(const std::string &utf8);
 
 } // namespace kovarim
