@@ -90,11 +90,7 @@ void ConvertRecords(FieldReader &input, const Params &params,
     long long records = 0; // converted, not all of them handed on yet
     try {
         Line line;
-        while (input.NextLine(kFieldsPerRecord, line)) {
-            if (line.fieldCount != kFieldsPerRecord)
-                throw Error::AtLine(inputPath, line.number,
-                                    "应有 4 个字段（点号,x,y,z），实际有 " +
-                                        std::to_string(line.fieldCount) + " 个");
+        while (input.NextRecord(kFieldsPerRecord, "点号,x,y,z", line)) {
             const long long record = records + 1;
             const double X = Coordinate(input, record, line, 1);
             const double Y = Coordinate(input, record, line, 2);

@@ -41,11 +41,7 @@ CommonPointTable ReadCommonPoints(FieldReader &reader) {
     const std::string &path = reader.path();
     CommonPointTable table;
     Line line;
-    while (reader.NextLine(kFieldsPerRecord, line)) {
-        if (line.fieldCount != kFieldsPerRecord)
-            throw Error::AtLine(path, line.number,
-                                "应有 7 个字段（点号,x1,y1,z1,x2,y2,z2），实际有 " +
-                                    std::to_string(line.fieldCount) + " 个");
+    while (reader.NextRecord(kFieldsPerRecord, "点号,x1,y1,z1,x2,y2,z2", line)) {
         CommonPoint point;
         point.Name = line.fields[0].bytes;
         point.NameKind = line.fields[0].kind;

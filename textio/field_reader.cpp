@@ -181,7 +181,7 @@ void FieldReader::Read(Field &field) {
     }
 }
 
-bool FieldReader::NextLine(std::size_t keep, Line &line) {
+bool FieldReader::NextRecord(std::size_t fields, const char *layout, Line &line) {
     Field spare; // the fields beyond those kept
     while (!AtEnd()) {
         line.number = line_;
@@ -189,18 +189,24 @@ bool FieldReader::NextLine(std::size_t keep, Line &line) {
         bool firstEmpty = false;
         for (bool lineEnded = false; !lineEnded;) {
             const std::size_t at = static_cast<std::size_t>(line.fieldCount);
-            if (at < keep && at >= line.fields.size())
+            if (at < fields && at >= line.fields.size())
                 line.fields.emplace_back();
-            Field &field = at < keep ? line.fields[at] : spare;
+            Field &field = at < fields ? line.fields[at] : spare;
             Read(field);
             lineEnded = field.endsLine;
             if (++line.fieldCount == 1)
                 firstEmpty = field.kind == FieldKind::Empty;
         }
-        line.fields.resize(std::min<std::size_t>(keep, static_cast<std::size_t>(line.fieldCount)));
+        line.fields.resize(
+            std::min<std::size_t>(fields, static_cast<std::size_t>(line.fieldCount)));
         // A blank line (nothing, or only blanks) is one empty field.
-        if (line.fieldCount > 1 || !firstEmpty)
-            return true;
+        if (line.fieldCount == 1 && firstEmpty)
+            continue;
+        if (static_cast<std::size_t>(line.fieldCount) != fields)
+            throw Error::AtLine(path_, line.number,
+                                "应有 " + std::to_string(fields) + " 个字段（" + layout +
+                                    "），实际有 " + std::to_string(line.fieldCount) + " 个");
+        return true;
     }
     return false;
 }

@@ -29,7 +29,7 @@ struct Field {
 struct Line {
     long number = 0;           // the line's number, from 1
     long fieldCount = 0;       // how many fields the line holds
-    std::vector<Field> fields; // the first of them, as many as were asked for
+    std::vector<Field> fields; // its fields (the first of them, while reading)
 };
 
 // Reads a text file as a stream of comma-separated fields, one field at a
@@ -68,9 +68,11 @@ class FieldReader {
     // The same into `field`, reusing its storage.
     void Read(Field &field);
 
-    // The next line that is not blank (empty, or only blanks), with its first
-    // `keep` fields and the count of all its fields. False at the end.
-    bool NextLine(std::size_t keep, Line &line);
+    // The next record: the next line that is not blank (empty, or only
+    // blanks), which must hold exactly `fields` fields, named in `layout` for
+    // the message ("点号,x,y,z"); otherwise Error names the file, the line and
+    // how many it holds. False at the end.
+    bool NextRecord(std::size_t fields, const char *layout, Line &line);
 
     // The file's encoding as far as it has been read: UTF-8 after a UTF-8
     // byte order mark, or when every byte so far is UTF-8 and some are not
