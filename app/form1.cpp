@@ -94,8 +94,6 @@ bool IsInput(QEvent::Type type) {
     }
 }
 
-const QString kNoTriple = QStringLiteral("需要至少三个以上的公共点才能进行七参数计算");
-
 } // namespace
 
 // The estimation in progress: its thread and what the window reads of it.
@@ -304,8 +302,6 @@ void Form1::FinishEstimation(Outcome &outcome) {
         // Esc: nothing to say, nothing to keep.
     } else if (!outcome.failure.isEmpty()) {
         boxes_.Ok(outcome.failure, kAppTitle);
-    } else if (!outcome.estimation) {
-        boxes_.Ok(kNoTriple, kAppTitle);
     } else {
         // All or nothing: the parameters and the buttons change only once the
         // whole report has replaced the old one.

@@ -51,8 +51,6 @@ constexpr const char *kHelp =
     "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
     "file operation; 2 命令行有误 wrong command line.\n";
 
-const char *const kNoTriple = "需要至少三个以上的公共点才能进行七参数计算";
-
 // A wrong command line: said on standard error, status 2.
 struct Usage {
     std::string problem;
@@ -104,10 +102,6 @@ int Estimate(const Arguments &args) {
     Expect(args, 1, 1, false);
     const std::string &file = args.positional[0];
     std::optional<Estimation> estimation = kovarim::Estimate(file, {});
-    if (!estimation) {
-        std::fprintf(stderr, "%s\n", kNoTriple);
-        return 1;
-    }
     const Estimation::Summary &summary = estimation->summary();
     const Params &p = estimation->params();
     // The parameter file is ready before the report is put in place, so that

@@ -2,8 +2,10 @@
 
 #include <cmath>
 
+#include "base/error.h"
 #include "estimation/solve_equations.h"
 #include "textio/column_printer.h"
+#include "textio/encoding.h"
 #include "textio/gbk_texts.h"
 #include "textio/path_names.h"
 
@@ -19,8 +21,19 @@ void WriteName(ColumnPrinter &out, const CommonPoint &point) {
         out.Text(point.Name);
 }
 
-double Residual(double transformed, double observed) {
-    return RoundToPlaces(transformed - observed, 5);
+// A residual as printed: rounded to 5 decimal places. One that overflows
+// names its point and axis.
+template <class Compute>
+double Residual(const CommonPointTable &table, const CommonPoint &point, char axis,
+                Compute compute) {
+    try {
+        return RoundToPlaces(compute(), 5);
+    } catch (const Error &overflow) {
+        const std::string name = QuotedForMessage(ToUtf8(point.Name, Encoding::Gbk));
+        throw Error::AtLine(table.source(), point.line,
+                            (name.empty() ? std::string() : "点号" + name + " 的 ") + axis +
+                                " 残差：" + overflow.problem());
+    }
 }
 
 } // namespace
@@ -92,9 +105,10 @@ LargestResidual WriteAccuracyReport(TextFileWriter &report, const CommonPointTab
     LargestResidual largest;
     for (int n = 1; n <= table.PointCount(); ++n) {
         const CommonPoint &q = table.Point(n);
-        const double residuals[3] = {Residual(TransformX(params, q.x1, q.y1, q.z1), q.x2),
-                                     Residual(TransformY(params, q.x1, q.y1, q.z1), q.y2),
-                                     Residual(TransformZ(params, q.x1, q.y1, q.z1), q.z2)};
+        const double residuals[3] = {
+            Residual(table, q, 'X', [&] { return TransformX(params, q.x1, q.y1, q.z1) - q.x2; }),
+            Residual(table, q, 'Y', [&] { return TransformY(params, q.x1, q.y1, q.z1) - q.y2; }),
+            Residual(table, q, 'Z', [&] { return TransformZ(params, q.x1, q.y1, q.z1) - q.z2; })};
         WriteName(out, q);
         out.Column(20).Number(residuals[0]).Column(35).Number(residuals[1]).Column(50);
         out.Number(residuals[2]).EndLine();

@@ -39,13 +39,14 @@ CommonPointTable ReadCommonPointFile(const std::string &path) {
 
 CommonPointTable ReadCommonPoints(FieldReader &reader) {
     const std::string &path = reader.path();
-    CommonPointTable table;
+    CommonPointTable table(path);
     Line line;
     while (reader.NextRecord(kFieldsPerRecord, "点号,x1,y1,z1,x2,y2,z2", line)) {
         CommonPoint point;
         point.Name = line.fields[0].bytes;
         point.NameKind = line.fields[0].kind;
         point.NameNumber = line.fields[0].number;
+        point.line = line.number;
         point.x1 = Coordinate(reader, line, 1);
         point.y1 = Coordinate(reader, line, 2);
         point.z1 = Coordinate(reader, line, 3);

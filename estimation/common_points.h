@@ -15,12 +15,17 @@ struct CommonPoint {
     double NameNumber = 0.0;
     double x1 = 0.0, y1 = 0.0, z1 = 0.0;
     double x2 = 0.0, y2 = 0.0, z2 = 0.0;
+    long line = 0; // where it stands in its file, for messages
 };
 
 // The points of one common-point file in file order. A point's number (from 1)
 // is its identity in the estimation: names need not be unique.
 class CommonPointTable {
   public:
+    CommonPointTable() = default;
+    explicit CommonPointTable(std::string source) : source_(std::move(source)) {}
+
+    const std::string &source() const { return source_; } // the file's name, for messages
     int PointCount() const { return static_cast<int>(points_.size()); }
     const CommonPoint &Point(int number) const { return points_[number - 1]; }
     const std::vector<CommonPoint> &points() const { return points_; }
@@ -31,6 +36,7 @@ class CommonPointTable {
     }
 
   private:
+    std::string source_;
     std::vector<CommonPoint> points_;
 };
 

@@ -1,7 +1,11 @@
 #include "estimation/estimate.h"
 
+#include <cmath>
+
+#include "base/error.h"
 #include "estimation/accuracy_report.h"
 #include "estimation/common_points.h"
+#include "textio/number_text.h"
 #include "textio/text_file.h"
 
 namespace kovarim {
@@ -16,15 +20,42 @@ const std::string &Estimation::reportPath() const { return report_->finalPath();
 
 void Estimation::Commit() { report_->Commit(); }
 
-std::optional<Estimation> Estimate(const std::string &commonPointPath,
-                                   const EstimationHooks &hooks) {
+std::string NoTripleMessage(NoTripleReason reason, const CommonPointTable &table) {
+    std::string why;
+    switch (reason) {
+    case NoTripleReason::TooFewPoints:
+        why = "文件中只有 " + std::to_string(table.PointCount()) + " 个公共点";
+        break;
+    case NoTripleReason::OnOneLine:
+        why = "所有公共点在平面上（x1, y1）都位于一条直线上或互相重合";
+        break;
+    case NoTripleReason::OneStation:
+        why = "不共线的三点组中都有两个点相距不到 " +
+              FormatNumber(RepeatedStations(table).Limit()) + "，算作同一测站";
+        break;
+    case NoTripleReason::TooLarge:
+        why = "坐标数值太大，无法计算";
+        break;
+    case NoTripleReason::PoorClosure:
+        why = "每个三点组的闭合差都不小于 99999，两个坐标系的坐标可能对应不上";
+        break;
+    }
+    return std::string(kNoTripleSentence) + "\n" + why;
+}
+
+Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &hooks) {
     const CommonPointTable table = ReadCommonPointFile(commonPointPath);
     const TripleChoice choice = FindBestTriple(table, hooks.progress);
     if (hooks.searchDone)
         hooks.searchDone();
-    const std::optional<EquationSystem> solved = SolveChosenTriple(table, choice);
+    const std::optional<EquationSystem> solved =
+        choice.BestTriple == 0 ? std::nullopt : SolveChosenTriple(table, choice);
     if (!solved)
-        return std::nullopt;
+        throw Error(NoTripleMessage(ExplainNoTriple(table, hooks.progress.stop), table));
+    const Params params = ParametersOf(*solved);
+    for (int n = DX; n <= RotZ; ++n)
+        if (!std::isfinite(params[n]))
+            throw Error(NoTripleMessage(NoTripleReason::TooLarge, table));
     auto report = std::make_unique<ReplacementFile>(ReportPathFor(commonPointPath));
     const LargestResidual largest = WriteAccuracyReport(report->writer(), table, choice, *solved);
     report->Finish();
@@ -34,7 +65,7 @@ std::optional<Estimation> Estimate(const std::string &commonPointPath,
                                 largest.value,
                                 largest.point > 0 ? table.Point(largest.point).Name : "",
                                 largest.axis};
-    return Estimation(ParametersOf(*solved), std::move(summary), std::move(report));
+    return Estimation(params, std::move(summary), std::move(report));
 }
 
 } // namespace kovarim

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "estimation/triple_search.h"
@@ -48,13 +47,20 @@ class Estimation {
     std::unique_ptr<ReplacementFile> report_;
 };
 
+// What the program says when no triple could be chosen; the message's
+// second line says why (NoTripleMessage).
+inline constexpr const char *kNoTripleSentence = "需要至少三个以上的公共点才能进行七参数计算";
+
+// The whole message for a search that chose no triple: the sentence, and on
+// a second line the reason.
+std::string NoTripleMessage(NoTripleReason reason, const CommonPointTable &table);
+
 // The estimation behind the first button, after the file was chosen: read
 // the common points, search the best triple, solve it, write the whole
-// report. Nothing when no triple could be chosen (too few points, or every
-// triple rejected); the front end then says "需要至少三个以上的公共点才能进行七参数计算".
-// Throws Error for a file that cannot be read or is malformed, or a report
-// that cannot be written; in every one of these cases nothing has changed.
-std::optional<Estimation> Estimate(const std::string &commonPointPath,
-                                   const EstimationHooks &hooks);
+// report. Throws Error for a file that cannot be read or is malformed, for
+// no triple chosen (NoTripleMessage), for values too large to compute, or
+// for a report that cannot be written; in every one of these cases nothing
+// has changed.
+Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &hooks);
 
 } // namespace kovarim

@@ -58,40 +58,6 @@ long long CountTriples(int pointCount) {
     return product / 3;
 }
 
-RepeatedStations::RepeatedStations(const CommonPointTable &table, const std::atomic<bool> *stop)
-    : partners_(static_cast<std::size_t>(table.PointCount()) + 1) {
-    const int n = table.PointCount();
-    if (n < 2)
-        return;
-    double minX = table.Point(1).x1, maxX = minX, minY = table.Point(1).y1, maxY = minY;
-    for (const CommonPoint &p : table.points()) {
-        minX = std::min(minX, p.x1), maxX = std::max(maxX, p.x1);
-        minY = std::min(minY, p.y1), maxY = std::max(maxY, p.y1);
-    }
-    const double extent = std::sqrt((maxX - minX) * (maxX - minX) + (maxY - minY) * (maxY - minY));
-    const double limit = extent / 1000;
-    for (int a = 1; a <= n; ++a) {
-        if (stop != nullptr && stop->load(std::memory_order_relaxed))
-            throw SearchStopped{};
-        const CommonPoint &pa = table.Point(a);
-        for (int b = a + 1; b <= n; ++b) {
-            const CommonPoint &pb = table.Point(b);
-            const double dx = pa.x1 - pb.x1, dy = pa.y1 - pb.y1;
-            if (std::sqrt(dx * dx + dy * dy) < limit) {
-                partners_[a].push_back(b);
-                partners_[b].push_back(a);
-            }
-        }
-    }
-    for (auto &list : partners_)
-        std::sort(list.begin(), list.end());
-}
-
-bool RepeatedStations::Same(int a, int b) const {
-    const auto &list = partners_[a];
-    return std::binary_search(list.begin(), list.end(), b);
-}
-
 bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoint &pk) {
     // Exact comparisons on purpose: only what coincides or is collinear in the
     // computed values is rejected; nearly collinear triples are solved.
@@ -111,7 +77,7 @@ bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoin
 TripleChoice FindBestTripleLiteral(const CommonPointTable &table, const SearchProgress &progress) {
     const int n = table.PointCount();
     const Progress counter(progress, CountTriples(n));
-    const RepeatedStations stations(table, progress.stop);
+    const RepeatedStations stations(table);
     TripleChoice best;
     EquationSystem system;
     long long t = 0;
@@ -170,8 +136,7 @@ class SearchShare {
   public:
     SearchShare(const CommonPointTable &table, const RepeatedStations &stations,
                 SearchOptions::Width width)
-        : table_(table), stations_(stations), width_(width), n_(table.PointCount()),
-          near_(static_cast<std::size_t>(n_) + 1, 0) {
+        : table_(table), stations_(stations), width_(width), n_(table.PointCount()) {
         for (auto &column : columns_)
             column.resize(static_cast<std::size_t>(n_) + 1);
         for (int c = 0; c < 15; ++c)
@@ -194,19 +159,15 @@ class SearchShare {
                 rows.row[r][c] = columns_[5 * r + c][m];
         return rows;
     }
-    void Mark(int a, int by) {
-        for (int m : stations_.Partners(a))
-            near_[m] += by;
-    }
     bool Rejected(int k) const {
-        return near_[k] > 0 || IsDegenerate(table_.Point(i_), table_.Point(j_), table_.Point(k));
+        return stations_.Same(i_, k) || stations_.Same(j_, k) ||
+               IsDegenerate(table_.Point(i_), table_.Point(j_), table_.Point(k));
     }
 
     const CommonPointTable &table_;
     const RepeatedStations &stations_;
     const SearchOptions::Width width_;
     const int n_;
-    std::vector<int> near_; // > 0: the point is one station with point i or j
     std::vector<double> columns_[15];
     const double *columnPointers_[15];
     TripleChoice best_;
@@ -239,18 +200,16 @@ void SearchShare::SearchFrom(int i, long long firstOrdinal, const Progress &prog
         }
     EquationSystem system; // only for the literal fallback
     i_ = i;
-    Mark(i, +1);
     long long ordinal = firstOrdinal;
     for (int j = i + 1; j <= n_ - 1; ordinal += n_ - j, progress.Add(n_ - j), ++j) {
         if (progress.Stopped())
             break;
         const CommonPoint &pj = table_.Point(j);
         // Every k is rejected when i and j are one station or coincide in plan.
-        if (near_[j] > 0 || (pi.x1 == pj.x1 && pi.y1 == pj.y1))
+        if ((pi.x1 == pj.x1 && pi.y1 == pj.y1) || stations_.Same(i, j))
             continue;
         j_ = j;
         pairOrdinal_ = ordinal;
-        Mark(j, +1);
         if (shortcut && ReducePair(RowsOf(j), pivots_)) {
             int k = j + 1;
             if (width_ == SearchOptions::Width::Avx2)
@@ -275,9 +234,7 @@ void SearchShare::SearchFrom(int i, long long firstOrdinal, const Progress &prog
                     Consider(misclosure, ordinal + (k - j - 1), i, j, k, best_);
             }
         }
-        Mark(j, -1);
     }
-    Mark(i, -1);
 }
 
 // Whether `a` is the better choice: the smaller misclosure, then the earlier
@@ -299,7 +256,7 @@ TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress 
     const int n = table.PointCount();
     const long long count = CountTriples(n);
     const Progress counter(progress, count);
-    const RepeatedStations stations(table, progress.stop);
+    const RepeatedStations stations(table);
     const SearchOptions::Width width = ResolveWidth(options.width);
 
     // The ordinal of (i, i+1, i+2): the triples whose first point is before i.
@@ -353,6 +310,59 @@ TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress 
         if (Better(share, best))
             best = share;
     return best;
+}
+
+} // namespace kovarim
+
+namespace kovarim {
+
+NoTripleReason ExplainNoTriple(const CommonPointTable &table, const std::atomic<bool> *stop) {
+    const int n = table.PointCount();
+    if (n < 3)
+        return NoTripleReason::TooFewPoints;
+    // Points on one line make every triple degenerate; seen from the first
+    // two points apart in plan, without trying every triple.
+    int q = 2;
+    while (q <= n && table.Point(q).x1 == table.Point(1).x1 &&
+           table.Point(q).y1 == table.Point(1).y1)
+        ++q;
+    bool onOneLine = true;
+    for (int r = 2; r <= n && onOneLine; ++r)
+        if (r != q && q <= n)
+            onOneLine = r < q ? IsDegenerate(table.Point(1), table.Point(r), table.Point(q))
+                              : IsDegenerate(table.Point(1), table.Point(q), table.Point(r));
+    if (onOneLine)
+        return NoTripleReason::OnOneLine;
+
+    const RepeatedStations stations(table);
+    bool stationRejected = false;
+    EquationSystem system;
+    for (int i = 1; i <= n - 2; ++i)
+        for (int j = i + 1; j <= n - 1; ++j) {
+            if (stop != nullptr && stop->load(std::memory_order_relaxed))
+                throw SearchStopped{};
+            const CommonPoint &pi = table.Point(i), &pj = table.Point(j);
+            if (pi.x1 == pj.x1 && pi.y1 == pj.y1)
+                continue;
+            if (stations.Same(i, j)) {
+                stationRejected = true;
+                continue;
+            }
+            for (int k = j + 1; k <= n; ++k) {
+                if (IsDegenerate(pi, pj, table.Point(k)))
+                    continue;
+                if (stations.Same(i, k) || stations.Same(j, k)) {
+                    stationRejected = true;
+                    continue;
+                }
+                double misclosure = 0.0;
+                if (!ScoreLiterally(table, i, j, k, system, misclosure) ||
+                    !std::isfinite(misclosure))
+                    return NoTripleReason::TooLarge;
+                return NoTripleReason::PoorClosure;
+            }
+        }
+    return stationRejected ? NoTripleReason::OneStation : NoTripleReason::OnOneLine;
 }
 
 } // namespace kovarim

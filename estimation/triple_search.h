@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "estimation/common_points.h"
+#include "estimation/repeated_stations.h"
 
 namespace kovarim {
 
@@ -49,24 +50,6 @@ const char *WidthName(SearchOptions::Width width);
 // n·(n−1)·(n−2)/6, 0 below three points. Throws Error when it does not fit.
 long long CountTriples(int pointCount);
 
-// Pairs of points that stand so close in plan that they must be one station
-// listed twice (re-measured, or under another name): closer than a
-// thousandth of the file's plan extent E, the diagonal of the bounding box of
-// all (x1, y1). Two such points fix no rotation, so a triple holding both
-// would absorb every error and close deceptively well; it is rejected.
-class RepeatedStations {
-  public:
-    // Compares every pair of points; throws SearchStopped once `stop` is set.
-    explicit RepeatedStations(const CommonPointTable &table,
-                              const std::atomic<bool> *stop = nullptr);
-    // The points that count as one station with point a, in ascending order.
-    const std::vector<int> &Partners(int a) const { return partners_[a]; }
-    bool Same(int a, int b) const;
-
-  private:
-    std::vector<std::vector<int>> partners_; // by point number; slot 0 unused
-};
-
 // True when the three points coincide or lie on one straight line in the
 // (x1, y1) plane, as far as exact comparison of the computed values sees it.
 bool IsDegenerate(const CommonPoint &pi, const CommonPoint &pj, const CommonPoint &pk);
@@ -89,5 +72,20 @@ TripleChoice FindBestTriple(const CommonPointTable &table, const SearchProgress 
 // handed to SolveEquations. Kept as the reference for tests and benchmarks.
 TripleChoice FindBestTripleLiteral(const CommonPointTable &table,
                                    const SearchProgress &progress = {});
+
+// Why a search chose no triple.
+enum class NoTripleReason {
+    TooFewPoints, // fewer than three points
+    OnOneLine,    // every triple coincides or is collinear in plan
+    OneStation,   // every other triple holds two points of one station
+    TooLarge,     // the triples left cannot be computed: values too large
+    PoorClosure,  // every triple left closes no better than kMisclosureCeiling
+};
+
+// Looks for the first triple that passes the rejection tests and says what
+// became of it; meant for after a search that chose nothing. Throws
+// SearchStopped once `stop` is set.
+NoTripleReason ExplainNoTriple(const CommonPointTable &table,
+                               const std::atomic<bool> *stop = nullptr);
 
 } // namespace kovarim

@@ -248,7 +248,8 @@ class Form1Test : public QObject {
         ClickCommand1();
         QVERIFY(!barShown); // the search is over before the message comes
         QCOMPARE(boxes_.shown.size(), size_t(1));
-        QCOMPARE(boxes_.shown[0].text, QString("需要至少三个以上的公共点才能进行七参数计算"));
+        QCOMPARE(boxes_.shown[0].text,
+                 QString("需要至少三个以上的公共点才能进行七参数计算\n文件中只有 2 个公共点"));
         QCOMPARE(boxes_.shown[0].title, QString("Kovarim1.0"));
         QVERIFY(!boxes_.shown[0].withCancel);
         QVERIFY(!QFile::exists(Path("two七参数精度评估.txt")));

@@ -100,26 +100,35 @@ TEST(AccuracyReport, ReplacesAnEarlierReportWithoutAsking) {
 
 // All or nothing: whatever stops an estimation leaves the earlier report as
 // it was and no unfinished file beside it.
-TEST(AccuracyReport, FailedEstimationLeavesTheEarlierReport) {
+// A failed estimation says why, on a second line after the no-triple sentence
+// when no triple was chosen, and leaves the earlier report as it was.
+TEST(AccuracyReport, FailedEstimationSaysWhyAndLeavesTheEarlierReport) {
     const struct {
         const char *name;
         std::string content;
-        bool throws;
+        const char *says;
     } cases[] = {
-        {"empty file", "", false},
-        {"two points", "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\n", false},
-        {"collinear in plan", "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\nC,2,2,5,3,3,3\r\n", false},
-        {"malformed line", kPoints + "P5,1,2\r\n", true},
+        {"empty file", "", "需要至少三个以上的公共点才能进行七参数计算\n文件中只有 0 个公共点"},
+        {"two points", "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\n", "\n文件中只有 2 个公共点"},
+        {"collinear in plan", "A,0,0,0,1,1,1\r\nB,1,1,1,2,2,2\r\nC,2,2,5,3,3,3\r\n",
+         "\n所有公共点在平面上（x1, y1）都位于一条直线上"},
+        {"two stations, each listed twice",
+         "A,0,0,0,0,0,0\r\nA2,0.0001,0,0,0,0,0\r\nB,100,0,0,100,0,0\r\nB2,100,0.0001,0,100,0,0\r\n",
+         "\n不共线的三点组中都有两个点相距不到"},
+        {"values too large to compute",
+         "A,1,2,3,4,5,6\r\nB,1e300,3,7,1e300,8,9\r\nC,4,1e300,5,6,1e300,8\r\n",
+         "\n坐标数值太大，无法计算"},
+        {"no triple closes below 99999",
+         "A,0,0,0,0,0,0\r\nB,1,0,0,1000001,0,0\r\nC,1,1,0,1000001,1,0\r\nD,0,1,0,0,1,0\r\n",
+         "\n每个三点组的闭合差都不小于 99999"},
+        {"malformed line", kPoints + "P5,1,2\r\n", "第 5 行"},
     };
     for (const auto &c : cases) {
         testkit::TempDir dir;
         const std::string input = dir.Write("gps.txt", c.content);
         dir.Write("gps七参数精度评估.txt", "old report");
-        std::optional<Estimated> run;
-        if (c.throws)
-            EXPECT_THROW(run.emplace(input), Error) << c.name;
-        else
-            EXPECT_FALSE(run.emplace(input).params) << c.name;
+        const std::string error = testkit::ErrorThrownBy([&] { Estimated run(input); }).what();
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
         EXPECT_EQ(testkit::ReadBytes(dir.Path("gps七参数精度评估.txt")), "old report") << c.name;
         EXPECT_EQ(dir.Names().size(), 2u) << c.name;
     }

@@ -249,18 +249,62 @@ TEST(FindBestTriple, NeverHoldsOneStationTwice) {
     }
 }
 
-TEST(RepeatedStations, PairsPointsCloserThanAThousandthOfThePlanExtent) {
-    // Plan extent: the diagonal of 0..3000 by 0..4000, 5000 m; the limit is 5 m.
-    const CommonPointTable table = Table({At(0, 0), At(3000, 4000), At(4.99, 0), At(3000, 3995),
-                                          At(1000, 1000), At(1000, 1000, 50)});
-    const RepeatedStations stations(table);
+TEST(RepeatedStations, PairsPointsCloserThanA500thOfTheMedianDistanceFromTheMedian) {
+    // Median point (1000, 1000); distances from it 1000 (four times), 0, 1.99
+    // and huge: R = 1000, the limit 2 m. The wild point 7 cannot move it.
+    const std::vector<CommonPoint> square = {At(0, 1000),     At(2000, 1000), At(1000, 0),
+                                             At(1000, 2000),  At(1000, 1000), At(1001.99, 1000),
+                                             At(1e200, 1e200)};
     const struct {
+        const char *name;
+        std::vector<CommonPoint> points;
         int a, b;
         bool same;
-    } cases[] = {{1, 3, true}, {3, 1, true},  {2, 4, false},
-                 {5, 6, true}, {1, 2, false}, {1, 5, false}};
-    for (const auto &c : cases)
-        EXPECT_EQ(stations.Same(c.a, c.b), c.same) << c.a << "," << c.b;
+    } cases[] = {
+        {"closer than R/500", square, 5, 6, true},
+        {"either order", square, 6, 5, true},
+        {"farther", square, 1, 5, false},
+        {"the wild point is no one's station", square, 7, 2, false},
+        {"only the plan counts", {At(0, 0), At(0, 0, 50), At(10, 0), At(0, 10)}, 1, 2, true},
+        {"R of 0: the rule is off", {At(5, 5), At(5, 5), At(5, 5), At(6, 5)}, 1, 2, false},
+        {"huge coordinates: R stays finite",
+         {At(-1.5e308, 1.5e308), At(1.5e308, -1.5e308), At(1.5e308, 1.5e308), At(1.5e308, 1.5e308)},
+         3,
+         4,
+         true},
+    };
+    for (const auto &c : cases) {
+        const CommonPointTable table = Table(c.points);
+        EXPECT_EQ(RepeatedStations(table).Same(c.a, c.b), c.same) << c.name;
+    }
+}
+
+// One decimal slip in one line stretches the file's extent a thousandfold;
+// the search still chooses as it would without the slipped point.
+TEST(FindBestTriple, OneWildPointDoesNotMakeEveryPairOneStation) {
+    const CommonPointTable example =
+        ReadCommonPointFile(KOVARIM_SOURCE_DIR "/examples/common_points.txt");
+    constexpr int kSlipped = 5;
+    CommonPointTable without;
+    for (int n = 1; n <= example.PointCount(); ++n)
+        if (n != kSlipped)
+            without.Add(example.Point(n));
+    const TripleChoice own = FindBestTriple(without);
+    auto inExample = [&](int n) { return n < kSlipped ? n : n + 1; };
+    for (const double wild : {example.Point(kSlipped).x1 * 10, 1e200}) {
+        CommonPointTable slipped;
+        for (CommonPoint p : example.points()) {
+            if (slipped.PointCount() + 1 == kSlipped)
+                p.x1 = wild;
+            slipped.Add(p);
+        }
+        for (const Search &search : AllSearches()) {
+            const TripleChoice best = search.run(slipped);
+            EXPECT_EQ(best.First, inExample(own.First)) << wild << ", " << search.name;
+            EXPECT_EQ(best.Second, inExample(own.Second)) << wild << ", " << search.name;
+            EXPECT_EQ(best.Third, inExample(own.Third)) << wild << ", " << search.name;
+        }
+    }
 }
 
 // ---- The program's search against the literal reference --------------------
