@@ -31,12 +31,13 @@ void FieldReader::Start() {
     try {
         Fill();
         const std::string_view start(buffer_.data(), size_);
-        if (const char *unicode = UnreadableUnicodeMark(start))
+        if (const char *unicode = UnreadableUnicode(start))
             throw Error::InFile(path_,
                                 std::string("文件是 ") + unicode +
                                     " 编码，本程序不能读取；请把它另存为 UTF-8 或 ANSI 编码");
         if (start.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
             utf8Mark_ = true;
+            encoding_ = EncodingDecision(/*utf8Mark=*/true);
             pos_ = kUtf8Mark.size();
         }
     } catch (...) {
@@ -56,12 +57,10 @@ void FieldReader::Fill() {
         return;
     size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     pos_ = 0;
-    detector_.Feed(buffer_.data(), size_);
     if (size_ == 0) {
         if (std::ferror(file_))
             throw Error::AtLine(path_, line_, "读取文件失败");
         eof_ = true;
-        detector_.End();
     }
 }
 
@@ -121,13 +120,14 @@ void FieldReader::Read(Field &field) {
     if (Peek() == '"') {
         Get();
         for (int c = Get(); c != '"'; c = Get()) {
-            if (c == EOF)
-                throw Error::AtLine(path_, field.line, "引号没有闭合");
-            if (c == '\n' || (c == '\r' && Peek() != '\n'))
-                ++line_;
+            // One record a line: a quote left open would swallow the lines
+            // after it into one name.
+            if (c == EOF || IsLineEnd(c))
+                throw Error::AtLine(path_, field.line, "引号没有在本行内闭合");
             append(c);
         }
         field.kind = FieldKind::Text;
+        TakeEncoding(field);
         // Whatever stands between the closing quote and the separator is ignored.
         while (Peek() != EOF && Peek() != ',' && !IsLineEnd(Peek()))
             Get();
@@ -171,6 +171,7 @@ void FieldReader::Read(Field &field) {
 
     if (field.bytes.empty())
         return; // Empty
+    TakeEncoding(field);
     ParsedNumber parsed = ParseFieldNumber(field.bytes);
     if (parsed.status == NumberParse::Ok) {
         field.kind = FieldKind::Number;
@@ -179,6 +180,11 @@ void FieldReader::Read(Field &field) {
         field.kind = FieldKind::Text;
         field.outOfRange = parsed.status == NumberParse::OutOfRange;
     }
+}
+
+void FieldReader::TakeEncoding(const Field &field) {
+    if (!encoding_.Take(field.bytes))
+        throw Error::AtLine(path_, field.line, kUndecidableEncoding);
 }
 
 bool FieldReader::NextRecord(std::size_t fields, const char *layout, Line &line) {

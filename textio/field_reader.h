@@ -36,13 +36,16 @@ struct Line {
 // time, in bounded memory whatever the file's size.
 //
 //  - A UTF-8 byte order mark at the start is not part of the first field; a
-//    UTF-16 or UTF-32 one makes the file refused (the constructor throws).
+//    UTF-16 or UTF-32 file is refused (the constructor throws).
+//  - The encoding is decided field by field (EncodingDecision); a file that
+//    turns out to be neither GBK nor UTF-8 is refused at the line where
+//    that shows.
 //  - A comma or a line end (CR LF, a lone LF or a lone CR) ends a field.
 //  - Blanks (spaces, tabs) before a field are skipped; trailing blanks of an
 //    unquoted field are not part of it, nor do they count toward its length.
-//  - A field that begins with a double quote runs to the next double quote;
-//    commas and line ends inside belong to it. What stands between the
-//    closing quote and the next separator is ignored.
+//  - A field that begins with a double quote runs to the next double quote,
+//    which must stand on the same line; commas inside belong to the field.
+//    What stands between the closing quote and the next separator is ignored.
 //  - A blank line is one empty field.
 class FieldReader {
   public:
@@ -62,8 +65,9 @@ class FieldReader {
     // True when no byte is left. Readers ask this before a record only.
     bool AtEnd();
 
-    // The next field. Throws Error for an unterminated quote, a field that is
-    // too long, or a read failure. Call only when !AtEnd() or after a comma.
+    // The next field. Throws Error for a quote not closed on its line, a field
+    // that is too long, an undecidable encoding, or a read failure. Call only when !AtEnd() or
+    // after a comma.
     Field Next();
     // The same into `field`, reusing its storage.
     void Read(Field &field);
@@ -74,10 +78,9 @@ class FieldReader {
     // how many it holds. False at the end.
     bool NextRecord(std::size_t fields, const char *layout, Line &line);
 
-    // The file's encoding as far as it has been read: UTF-8 after a UTF-8
-    // byte order mark, or when every byte so far is UTF-8 and some are not
-    // ASCII; GBK otherwise. At the end of the file it is the file's own.
-    Encoding encoding() const { return utf8Mark_ ? Encoding::Utf8 : detector_.SoFar(); }
+    // The file's encoding as far as it has been read (EncodingDecision); at
+    // the end of the file it is the file's own.
+    Encoding encoding() const { return encoding_.SoFar(); }
     bool hadUtf8Mark() const { return utf8Mark_; }
 
     // True when the last field read ended at a comma (so another one follows,
@@ -93,6 +96,7 @@ class FieldReader {
     int Get();
     void Fill();
     void ConsumeSeparator(Field &field);
+    void TakeEncoding(const Field &field);
 
     std::string path_;
     std::FILE *file_ = nullptr;
@@ -102,7 +106,7 @@ class FieldReader {
     bool eof_ = false;
     long line_ = 1;
     bool afterComma_ = false;
-    EncodingDetector detector_;
+    EncodingDecision encoding_;
     bool utf8Mark_ = false;
 };
 

@@ -266,6 +266,10 @@ class Form1Test : public QObject {
                                           << "需要至少三个以上的公共点才能进行七参数计算";
         QTest::newRow("malformed line") << QByteArray("A,0,0,0,1,1,1\r\nB,5,5\r\n") << "第 2 行";
         QTest::newRow("deleted after the dialog") << QByteArray() << "无法打开";
+        QTest::newRow("GBK and UTF-8 names")
+            << QByteArray("A,0,0,0,10,20,30\r\n\xB5\xE3,100,0,0,110,20,30\r\n"
+                          "王家庄,0,100,0,10,120,30\r\n")
+            << "第 3 行：无法确定文件的编码（GBK 还是 UTF-8）";
         QTest::newRow("UTF-16") << QByteArray("\xFF\xFE"
                                               "A\0",
                                               4)

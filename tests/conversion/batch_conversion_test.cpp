@@ -73,7 +73,20 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
          "坐标 z “1e999” 超出双精度数的范围"},
         {"a GBK value is shown in Chinese", "P1,1,\xB5\xE3,3\r\n", "<none>", 1,
          "第 1 条记录的坐标 y “点” 不是数值"},
-        {"unterminated quote", "P1,1,2,3\r\n\"P2,4,5,6\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2, "引号"},
+        {"unterminated quote", "P1,1,2,3\r\n\"P2,4,5,6\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
+         "引号没有在本行内闭合"},
+        {"a stray quote cannot swallow the lines after it",
+         "P1,1,2,3\r\n\"P2,4,5,6\r\nP3,7,8,9\r\nP4\",1,2,3\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
+         "引号没有在本行内闭合"},
+        {"GBK and UTF-8 names in one file", "\xB5\xE3,1,2,3\r\n王家庄,4,5,6\r\n",
+         "\"\xB5\xE3\",1,2,3,1,2,3\r\n", 2,
+         "无法确定文件的编码（GBK 还是 UTF-8）；请把文件另存为 UTF-8 或 GBK 编码"},
+        {"UTF-16 without a byte order mark",
+         std::string("P\0"
+                     "1\0,\0"
+                     "1\0",
+                     8),
+         "<none>", 0, "文件是 UTF-16 编码"},
         {"a UTF-16 file",
          std::string("\xFF\xFEP\0"
                      "1\0",

@@ -92,7 +92,7 @@ TEST(ReadCommonPointFile, RejectsMalformedLinesNamingLineAndField) {
                      "A\0,\0",
                      6),
          0, 0, "UTF-16"},
-        {"binary garbage", std::string("\x01\x02\xFF\x00\x7F,\x80", 7), 1, 0, "实际有 2 个"},
+        {"binary garbage", std::string("\x01\x02\xFF\x00\x7F,\x80", 7), 1, 0, "无法确定文件的编码"},
     };
     for (const auto &c : cases) {
         const Error e = testkit::ErrorThrownBy([&] { Read(c.content); });

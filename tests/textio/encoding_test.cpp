@@ -1,36 +1,59 @@
 #include "textio/encoding.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace kovarim {
 namespace {
 
-TEST(EncodingDetector, TakesUtf8OnlyWhenEveryByteIsUtf8AndSomeAreNot_ASCII) {
+// A file's fields in order, and what the file is read as: the line (from 1)
+// at which it becomes undecidable, or 0 and the encoding.
+TEST(EncodingDecision, DecidesFromEveryFieldAndNeverByAGuess) {
     const struct {
         const char *name;
-        std::string bytes;
+        bool mark;
+        std::vector<std::string> fields;
+        int undecidableAt;
         Encoding encoding;
     } cases[] = {
-        {"plain ASCII reads the same either way", "P1,1,2,3\r\n", Encoding::Gbk},
-        {"GBK name", "\xB5\xE3\xC8\xFD,1,2,3", Encoding::Gbk},
-        {"UTF-8 name", "石桥,1,2,3", Encoding::Utf8},
-        {"four-byte UTF-8", "\xF0\xA0\x80\x80,1", Encoding::Utf8},
-        {"UTF-8, then one GBK byte pair", "石桥,1\r\n\xB5\xE3,2", Encoding::Gbk},
-        {"overlong form", "\xC0\xAF", Encoding::Gbk},
-        {"surrogate", "\xED\xA0\x80", Encoding::Gbk},
-        {"beyond U+10FFFF", "\xF4\x90\x80\x80", Encoding::Gbk},
-        {"cut off at the end", "石\xE6\xA1", Encoding::Gbk},
+        {"plain ASCII reads the same either way", false, {"P1", "1"}, 0, Encoding::Gbk},
+        {"GBK name", false, {"\xB5\xE3\xC8\xFD", "1"}, 0, Encoding::Gbk},
+        {"UTF-8 name", false, {"石桥", "1"}, 0, Encoding::Utf8},
+        {"UTF-8 Greek, Cyrillic and full-width", false, {"Δ1", "Пункт", "Ｐ１"}, 0, Encoding::Utf8},
+        {"four-byte UTF-8 CJK", false, {"\xF0\xA0\x80\x80"}, 0, Encoding::Utf8},
+        {"GBK 探 alone, a combining mark in UTF-8", false, {"P", "\xCC\xBD"}, 0, Encoding::Gbk},
+        {"GBK 山 alone, IPA in UTF-8", false, {"\xC9\xBD"}, 0, Encoding::Gbk},
+        {"GBK 路 alone, a Latin-1 symbol in UTF-8", false, {"\xC2\xB7"}, 0, Encoding::Gbk},
+        {"GB18030 four-byte form", false, {"\x81\x30\x81\x30"}, 0, Encoding::Gbk},
+        {"UTF-8 with one stray FF", false, {"石桥", "A\xFF"}, 2, Encoding::Gbk},
+        {"GBK then a UTF-8 name that is no GBK",
+         false,
+         {"\xB5\xE3", "P", "王家庄"},
+         3,
+         Encoding::Gbk},
+        {"GBK then a UTF-8 name that is GBK too", false, {"\xB5\xE3", "东山"}, 2, Encoding::Gbk},
+        {"UTF-8 then GBK names", false, {"东山", "1", "\xB5\xE3\xC8\xFD"}, 3, Encoding::Gbk},
+        {"GBK that is Latin in UTF-8, then GBK", false, {"\xC3\xAB", "\xB5\xE3"}, 0, Encoding::Gbk},
+        {"GBK user-defined area", false, {"\xAA\xA1"}, 1, Encoding::Gbk},
+        {"a byte order mark, then UTF-8", true, {"石桥"}, 0, Encoding::Utf8},
+        {"a byte order mark, then GBK", true, {"P1", "\xB5\xE3"}, 2, Encoding::Utf8},
+        {"a byte order mark, then GBK that is valid UTF-8", true, {"\xCC\xBD"}, 1, Encoding::Utf8},
+        {"no UTF-8 (overlong), but GBK", false, {"\xC0\xAF"}, 0, Encoding::Gbk},
+        {"surrogate", false, {"\xED\xA0\x80"}, 1, Encoding::Gbk},
+        {"cut off at the end", false, {"石\xE6\xA1"}, 1, Encoding::Gbk},
     };
     for (const auto &c : cases) {
-        // Fed whole, and byte by byte as blocks may split a character.
-        EncodingDetector whole, split;
-        whole.Feed(c.bytes.data(), c.bytes.size());
-        for (char byte : c.bytes)
-            split.Feed(&byte, 1);
-        whole.End();
-        split.End();
-        EXPECT_EQ(whole.SoFar(), c.encoding) << c.name;
-        EXPECT_EQ(split.SoFar(), c.encoding) << c.name;
+        EncodingDecision decision(c.mark);
+        int undecidableAt = 0;
+        for (std::size_t i = 0; i < c.fields.size() && undecidableAt == 0; ++i)
+            if (!decision.Take(c.fields[i]))
+                undecidableAt = static_cast<int>(i) + 1;
+        EXPECT_EQ(undecidableAt, c.undecidableAt) << c.name;
+        if (c.undecidableAt == 0) {
+            EXPECT_EQ(decision.SoFar(), c.encoding) << c.name;
+        }
     }
 }
 
@@ -65,17 +88,35 @@ TEST(ToUtf8, DecodesForMessagesOrGivesNothing) {
     EXPECT_EQ(ToUtf8("\xB5\xE3", Encoding::Utf8), "");    // GBK bytes
 }
 
-TEST(UnreadableUnicodeMark, NamesUtf16AndUtf32) {
-    EXPECT_STREQ(UnreadableUnicodeMark("\xFF\xFE"
-                                       "A"),
-                 "UTF-16");
-    EXPECT_STREQ(UnreadableUnicodeMark("\xFE\xFF"), "UTF-16");
-    EXPECT_STREQ(UnreadableUnicodeMark(std::string_view("\xFF\xFE\0\0", 4)), "UTF-32");
-    EXPECT_STREQ(UnreadableUnicodeMark(std::string_view("\0\0\xFE\xFF", 4)), "UTF-32");
-    EXPECT_EQ(UnreadableUnicodeMark("\xEF\xBB\xBF"
-                                    "A"),
-              nullptr);
-    EXPECT_EQ(UnreadableUnicodeMark("P1"), nullptr);
+TEST(UnreadableUnicode, NamesUtf16AndUtf32ByTheirMarksOrTheirNulBytes) {
+    const struct {
+        const char *name;
+        std::string start;
+        const char *unicode;
+    } cases[] = {
+        {"UTF-16LE mark",
+         "\xFF\xFE"
+         "A",
+         "UTF-16"},
+        {"UTF-16BE mark", "\xFE\xFF", "UTF-16"},
+        {"UTF-32LE mark", std::string("\xFF\xFE\0\0", 4), "UTF-32"},
+        {"UTF-32BE mark", std::string("\0\0\xFE\xFF", 4), "UTF-32"},
+        {"UTF-16LE without a mark", std::string("P\0001\0,\0001\0", 8), "UTF-16"},
+        {"UTF-16BE without a mark", std::string("\0P\0001\0,\0001", 8), "UTF-16"},
+        {"UTF-32LE without a mark", std::string("P\0\0\0001\0\0\0", 8), "UTF-32"},
+        {"UTF-8 mark",
+         "\xEF\xBB\xBF"
+         "A",
+         nullptr},
+        {"plain text", "P1,1,2,3\r\n", nullptr},
+        {"a single NUL", std::string("P1,1,\0002,3\r\n", 11), nullptr},
+    };
+    for (const auto &c : cases) {
+        const char *unicode = UnreadableUnicode(c.start);
+        EXPECT_EQ(unicode == nullptr ? std::string("none") : unicode,
+                  c.unicode == nullptr ? std::string("none") : c.unicode)
+            << c.name;
+    }
 }
 
 } // namespace

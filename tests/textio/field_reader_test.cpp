@@ -52,9 +52,6 @@ TEST(FieldReader, SplitsFieldsByTheRulesOfTheDataFiles) {
         {"junk after the closing quote is ignored",
          "\"a\" x,1",
          {{T, "a", 1, false}, {N, "1", 1, true}}},
-        {"quoted field over a line end",
-         "\"a\r\nb\",1",
-         {{T, "a\r\nb", 1, false}, {N, "1", 2, true}}},
         {"blank line is one empty field",
          "a\r\n\r\nb",
          {{T, "a", 1, true}, {E, "", 2, true}, {T, "b", 3, true}}},
@@ -110,18 +107,30 @@ TEST(FieldReader, TellsWhetherAFieldFollowsAtTheEndOfTheFile) {
 }
 
 TEST(FieldReader, RejectsMalformedInputWithTheLine) {
+    const std::string undecidable = "无法确定文件的编码（GBK 还是 UTF-8）";
     const struct {
         const char *name;
         std::string content;
         long line;
+        std::string says;
     } cases[] = {
-        {"unterminated quote", "a,1\r\n\"abc,2\r\n3", 2},
+        {"unterminated quote", "a,1\r\n\"abc,2\r\n3", 2, "引号没有在本行内闭合"},
+        {"quote closed on a later line", "\"a\r\nb\",1", 1, "引号没有在本行内闭合"},
+        {"stray opening quote before lines of records", "A,1\r\n\"B,1000\r\nC,2\r\nD\",3\r\n", 2,
+         "引号没有在本行内闭合"},
         {"field longer than the limit", "x\r\n" + std::string(FieldReader::kMaxFieldBytes + 1, 'a'),
-         2},
+         2, "字段过长"},
+        {"UTF-8 with a stray byte", "石桥,1\r\nA\xFF,2\r\n", 2, undecidable},
+        {"GBK name, then a UTF-8 one", "\xB5\xE3,1\r\nB,2\r\n王家庄,3\r\n", 3, undecidable},
+        {"a byte order mark before GBK",
+         "\xEF\xBB\xBF"
+         "A,1\r\n\xB5\xE3,2\r\n",
+         2, undecidable},
     };
     for (const auto &c : cases) {
         const Error e = testkit::ErrorThrownBy([&] { ReadAll(c.content); });
         EXPECT_EQ(e.line(), c.line) << c.name;
+        EXPECT_NE(e.problem().find(c.says), std::string::npos) << c.name << ": " << e.what();
         EXPECT_NE(e.file().find("in.txt"), std::string::npos) << c.name;
     }
 }
