@@ -8,6 +8,7 @@
 // standard error, and the exit status says which: 0 done, 1 bad input or a
 // failed file operation, 2 a wrong command line. Every result comes from the
 // same core functions the window calls.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,9 +21,11 @@
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
+#include "estimation/accuracy_report.h"
 #include "estimation/estimate.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
+#include "textio/platform.h"
 #include "textio/text_file.h"
 
 namespace {
@@ -78,6 +81,8 @@ Arguments Parse(int argc, char *argv[], int first) {
             if (arg == "--params" && i + 1 == argc)
                 throw Usage{"--params 后面缺少参数文件名 (--params needs a file)"};
             args.params = arg == "--params" ? argv[++i] : arg.substr(9);
+            if (args.params->empty())
+                throw Usage{"--params 的文件名为空 (--params needs a file name)"};
         } else {
             throw Usage{"未知的选项 (unknown option) " + arg};
         }
@@ -101,14 +106,21 @@ std::string Shown(const std::string &gbk) {
 int Estimate(const Arguments &args) {
     Expect(args, 1, 1, false);
     const std::string &file = args.positional[0];
+    // Every target is checked before anything is written: the parameter file
+    // must be neither the input nor the report, and must be writable.
+    std::optional<ReplacementFile> paramsFile;
+    if (args.params) {
+        if (platform::SameFile(*args.params, file))
+            throw Error::InFile(*args.params, "参数文件就是公共点文件，不能写入；请另选参数文件名");
+        if (platform::SameFile(*args.params, ReportPathFor(file)))
+            throw Error::InFile(*args.params,
+                                "参数文件就是精度评估报告，不能写入；请另选参数文件名");
+        paramsFile.emplace(*args.params);
+    }
     std::optional<Estimation> estimation = kovarim::Estimate(file, {});
     const Estimation::Summary &summary = estimation->summary();
     const Params &p = estimation->params();
-    // The parameter file is ready before the report is put in place, so that
-    // one that cannot be written changes nothing.
-    std::optional<ReplacementFile> paramsFile;
-    if (args.params) {
-        paramsFile.emplace(*args.params);
+    if (paramsFile) {
         paramsFile->writer().Write(ParameterFileText(p, file, Shown(summary.first),
                                                      Shown(summary.second), Shown(summary.third)));
         paramsFile->Finish();
@@ -134,6 +146,8 @@ int Convert(const Arguments &args) {
     const Params params = ReadParameterFile(*args.params);
     const std::string &input = args.positional[0];
     std::string output;
+    if (input.empty())
+        throw Error("输入文件名为空");
     if (args.positional.size() == 2) {
         output = args.positional[1];
     } else if (input == "-") {
@@ -143,6 +157,15 @@ int Convert(const Arguments &args) {
     } else {
         throw Usage{"输入文件名太短，无法给出输出文件名；请指定 OUTPUT (give OUTPUT)"};
     }
+
+    // No command destroys its own input: the output is neither the parameter
+    // file nor what standard input reads, and standard output is not the input.
+    if (output != "-" && platform::SameFile(output, *args.params))
+        throw Error::InFile(output, "输出文件就是参数文件，不能替换它；请另选输出文件名");
+    if (input == "-" && output != "-" && platform::SameFile(stdin, output))
+        throw Error::InFile(output, "输出文件就是标准输入读取的文件，不能替换它；请另选输出文件名");
+    if (input != "-" && output == "-" && platform::SameFile(stdout, input))
+        throw Error::InFile(input, "标准输出写入的就是输入文件；请另选输出");
 
     // The window asks before it replaces a non-empty file; a command cannot.
     const auto replace = [&] { return args.force; };
@@ -197,9 +220,16 @@ int Point(const Arguments &args) {
     return 0;
 }
 
-} // namespace
+// Results on standard output count only once they are there: a closed or
+// full standard output fails the command.
+int Finished(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    std::fprintf(stderr, "写入标准输出失败（%s）\n", std::strerror(errno));
+    return 1;
+}
 
-int main(int argc, char *argv[]) {
+int Run(int argc, char *argv[]) {
     try {
         const std::string command = argc > 1 ? argv[1] : "";
         if (command == "--help" || command == "-h") {
@@ -232,4 +262,12 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "命令已中止：%s\n", e.what());
         return 1;
     }
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    platform::GuardStandardStreams();
+    const int status = Run(argc, argv);
+    return status == 0 ? Finished(status) : status;
 }

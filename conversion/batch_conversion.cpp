@@ -1,13 +1,12 @@
 #include "conversion/batch_conversion.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <utility>
 
 #include "base/error.h"
 #include "textio/field_reader.h"
 #include "textio/number_text.h"
 #include "textio/path_names.h"
+#include "textio/platform.h"
 #include "textio/text_file.h"
 
 namespace kovarim {
@@ -129,8 +128,7 @@ void ConvertRecords(FieldReader &input, const Params &params,
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace) {
     // Replacing the output would delete the input before it is read.
-    std::error_code unknown;
-    if (std::filesystem::equivalent(inputPath, outputPath, unknown))
+    if (platform::SameFile(inputPath, outputPath))
         throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     // The input first: when it cannot be read, the old output stays as it is.
     FieldReader input(inputPath);
@@ -139,8 +137,7 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
 
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
                          const std::function<bool()> &confirmReplace) {
-    std::error_code unknown;
-    const bool outputExisted = std::filesystem::exists(outputPath, unknown);
+    const bool outputExisted = platform::KindOf(outputPath) != platform::Kind::Missing;
     TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
     if (output.Length() > 0 && !confirmReplace()) {
         output.Close();
@@ -172,7 +169,7 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
                 output.Close();
             } catch (const Error &) {
             }
-            std::remove(outputPath.c_str()); // leave no empty file of ours behind
+            platform::Remove(outputPath); // leave no empty file of ours behind
         }
         if (e.file() != input.path())
             throw; // the output's own failure names the output

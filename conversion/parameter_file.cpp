@@ -1,15 +1,16 @@
 #include "conversion/parameter_file.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <optional>
 
 #include "base/error.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
+#include "textio/platform.h"
 
 namespace kovarim {
 namespace {
@@ -47,57 +48,98 @@ std::string ProjString(const Params &p) {
 std::string ParameterFileText(const Params &params, const std::string &source,
                               const std::string &first, const std::string &second,
                               const std::string &third) {
-    std::string text = "# Kovarim seven parameters, estimated from " + source +
-                       " with the triple " + first + "--" + second + "--" + third + "\n";
+    std::string comment = "# Kovarim seven parameters, estimated from " + source +
+                          " with the triple " + first + "--" + second + "--" + third;
+    // A file name may hold a line end; the comment must stay one line.
+    for (char &c : comment)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    std::string text = comment + "\n";
     for (int n = DX; n <= RotZ; ++n)
         text += std::string(kKeys[n]) + " = " + Exact(params[n]) + "\n";
     return text + "proj = " + ProjString(params) + "\n";
 }
 
+namespace {
+
+// The whole of a small file; a parameter file is a dozen lines.
+std::string ReadSmallFile(const std::string &path) {
+    constexpr std::size_t kLimit = 64 * 1024;
+    if (path.empty())
+        throw Error("参数文件名为空");
+    if (platform::KindOf(path) == platform::Kind::Folder)
+        throw Error::InFile(path, "是文件夹，不是文件");
+    std::string reason;
+    std::FILE *file = platform::OpenForReading(path, reason);
+    if (file == nullptr)
+        throw Error::InFile(path, "无法打开文件（" + reason + "）");
+    std::string text(kLimit + 1, '\0');
+    const std::size_t size = std::fread(text.data(), 1, text.size(), file);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        throw Error::InFile(path, "读取文件失败");
+    if (size > kLimit)
+        throw Error::InFile(path, "文件过大，不是参数文件");
+    text.resize(size);
+    return text;
+}
+
+} // namespace
+
 Params ReadParameterFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::error_code unknown;
-    if (!in || std::filesystem::is_directory(path, unknown))
-        throw Error::InFile(path, "无法打开文件");
+    const std::string text = ReadSmallFile(path);
     std::array<std::optional<double>, 8> values;
-    std::string line;
-    for (long number = 1; std::getline(in, line); ++number) {
-        if (number == 1 && line.compare(0, kUtf8Mark.size(), kUtf8Mark) == 0)
+    std::optional<std::pair<long, std::string>> proj; // its line and value
+    long number = 0;
+    for (std::size_t start = 0; start < text.size(); ++number) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (number == 0 && line.compare(0, kUtf8Mark.size(), kUtf8Mark) == 0)
             line.erase(0, kUtf8Mark.size());
         const std::string content = Trimmed(line);
         if (content.empty() || content[0] == '#')
             continue;
         const auto equals = content.find('=');
         if (equals == std::string::npos)
-            throw Error::AtLine(path, number, "应为“键 = 值”");
+            throw Error::AtLine(path, number + 1, "应为“键 = 值”");
         const std::string key = Trimmed(std::string_view(content).substr(0, equals));
         const std::string value = Trimmed(std::string_view(content).substr(equals + 1));
         const std::string quotedKey = QuotedForMessage(ToUtf8(key, Encoding::Utf8));
-        if (key == "proj")
-            continue; // written for other programs; the seven values are the parameters
+        if (key == "proj") {
+            if (proj)
+                throw Error::AtLine(path, number + 1, "键 “proj” 出现了两次");
+            proj.emplace(number + 1, value);
+            continue;
+        }
         int index = 0;
         for (int n = DX; n <= RotZ; ++n)
             if (key == kKeys[n])
                 index = n;
         if (index == 0)
-            throw Error::AtLine(path, number, "未知的键" + quotedKey);
+            throw Error::AtLine(path, number + 1, "未知的键" + quotedKey);
         if (values[index])
-            throw Error::AtLine(path, number, "键" + quotedKey + " 出现了两次");
+            throw Error::AtLine(path, number + 1, "键" + quotedKey + " 出现了两次");
         const ParsedNumber parsed = ParseFieldNumber(value);
         if (parsed.status != NumberParse::Ok || !std::isfinite(parsed.value))
-            throw Error::AtLine(path, number,
-                                "键" + quotedKey + " 的值" +
-                                    QuotedForMessage(ToUtf8(value, Encoding::Utf8)) + " 不是数值");
+            throw Error::AtLine(
+                path, number + 1,
+                "键" + quotedKey + " 的值" + QuotedForMessage(ToUtf8(value, Encoding::Utf8)) +
+                    (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围"
+                                                              : " 不是数值"));
         values[index] = parsed.value;
     }
-    if (in.bad())
-        throw Error::InFile(path, "读取文件失败");
     Params params{};
     for (int n = DX; n <= RotZ; ++n) {
         if (!values[n])
             throw Error::InFile(path, std::string("缺少键 “") + kKeys[n] + "”");
         params[n] = *values[n];
     }
+    // The proj line is for other programs; one edited by hand would make them
+    // and this program convert differently without a word.
+    if (proj && proj->second != ProjString(params))
+        throw Error::AtLine(path, proj->first, "proj 与七个参数不一致");
     return params;
 }
 

@@ -16,7 +16,8 @@ namespace kovarim {
 //
 // Each value is the shortest text that reads back to the same double, so a
 // parameter file converts exactly as the estimation that wrote it. The
-// "proj" line is for PROJ, GDAL and PDAL (see ProjString); it is not read.
+// "proj" line is for PROJ, GDAL and PDAL (see ProjString); on reading it must
+// be the one the seven values give, or the file is refused.
 
 // The whole text of a parameter file. `source` and the triple's names are
 // UTF-8, for the comment line.
@@ -32,7 +33,8 @@ std::string ProjString(const Params &params);
 
 // Reads a parameter file. Throws Error naming the file, the line and the key
 // for a missing key, a key given twice, an unknown key, a line that is not
-// "key = value", or a value that is not a finite number.
+// "key = value", a value that is not a finite number, or a proj line that
+// differs from the one the seven values give (a file without one is read).
 Params ReadParameterFile(const std::string &path);
 
 } // namespace kovarim

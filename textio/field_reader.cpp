@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "textio/number_text.h"
+#include "textio/platform.h"
 
 namespace kovarim {
 namespace {
@@ -16,7 +17,14 @@ bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 } // namespace
 
 FieldReader::FieldReader(std::string path) : path_(std::move(path)), buffer_(kBufferBytes) {
-    file_ = std::fopen(path_.c_str(), "rb");
+    if (path_.empty())
+        throw Error("文件名为空");
+    if (platform::KindOf(path_) == platform::Kind::Folder)
+        throw Error::InFile(path_, "是文件夹，不是文件");
+    std::string reason;
+    file_ = platform::OpenForReading(path_, reason);
+    if (file_ == nullptr)
+        throw Error::InFile(path_, "无法打开文件（" + reason + "）");
     Start();
 }
 

@@ -1,30 +1,39 @@
 #include "textio/text_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
-#include <random>
 
 #include "base/error.h"
+#include "textio/platform.h"
 
 namespace kovarim {
 namespace {
 
-std::string SystemReason() { return std::strerror(errno); }
+std::FILE *OpenOrThrow(const std::string &path, TextFileWriter::Mode mode) {
+    if (path.empty())
+        throw Error("文件名为空");
+    if (platform::KindOf(path) == platform::Kind::Folder)
+        throw Error::InFile(path, "是文件夹，不是文件");
+    std::string reason;
+    std::FILE *file = platform::OpenForWriting(path, mode == TextFileWriter::Mode::Append, reason);
+    if (file == nullptr)
+        throw Error::InFile(path, "无法创建或写入文件（" + reason + "）");
+    return file;
+}
 
 } // namespace
 
 TextFileWriter::TextFileWriter(std::string path, Mode mode)
-    : TextFileWriter(std::fopen(path.c_str(), mode == Mode::Replace ? "wb" : "ab"), path) {}
+    : TextFileWriter(OpenOrThrow(path, mode), path) {}
 
 TextFileWriter::TextFileWriter(std::FILE *stream, std::string name)
     : path_(std::move(name)), file_(stream) {
     if (file_ == nullptr)
-        throw Error::InFile(path_, "无法创建或写入文件（" + SystemReason() + "）");
+        throw Error::InFile(path_, "无法创建或写入文件");
     std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
 }
+
+TextFileWriter::TextFileWriter(std::string name) : path_(std::move(name)), inMemory_(true) {}
 
 TextFileWriter::~TextFileWriter() {
     if (file_ != nullptr)
@@ -32,69 +41,112 @@ TextFileWriter::~TextFileWriter() {
 }
 
 void TextFileWriter::Write(std::string_view bytes) {
+    if (inMemory_) {
+        memory_ += bytes;
+        return;
+    }
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-        throw Error::InFile(path_, "写入文件失败（" + SystemReason() + "）");
+        throw Error::InFile(path_, "写入文件失败（" + std::string(std::strerror(errno)) + "）");
 }
 
 long long TextFileWriter::Length() {
+    if (inMemory_)
+        return static_cast<long long>(memory_.size());
+    if (!platform::IsRegular(file_))
+        return 0; // a device or a pipe has no length to ask about
     if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_END) != 0)
-        throw Error::InFile(path_, "无法读取文件长度（" + SystemReason() + "）");
+        throw Error::InFile(path_, "无法读取文件长度（" + std::string(std::strerror(errno)) + "）");
     return std::ftell(file_);
 }
 
 void TextFileWriter::Truncate() {
-    if (std::fflush(file_) != 0 || ftruncate(fileno(file_), 0) != 0)
-        throw Error::InFile(path_, "无法清空文件（" + SystemReason() + "）");
+    if (inMemory_) {
+        memory_.clear();
+        return;
+    }
+    std::string reason;
+    if (platform::IsRegular(file_) && !platform::Truncate(file_, reason))
+        throw Error::InFile(path_, "无法清空文件（" + reason + "）");
 }
 
 void TextFileWriter::Close(bool durable) {
     if (file_ == nullptr)
         return;
-    bool ok = std::fflush(file_) == 0 && (!durable || fsync(fileno(file_)) == 0);
-    std::string reason = ok ? std::string() : SystemReason();
-    ok = (std::fclose(file_) == 0) && ok;
-    file_ = nullptr;
+    std::string reason;
+    bool ok = std::fflush(file_) == 0;
     if (!ok)
-        throw Error::InFile(path_,
-                            "写入文件失败（" + (reason.empty() ? SystemReason() : reason) + "）");
+        reason = std::strerror(errno);
+    else if (durable && platform::IsRegular(file_))
+        ok = platform::SyncToDisk(file_, reason);
+    const bool closed = std::fclose(file_) == 0;
+    if (ok && !closed)
+        reason = std::strerror(errno);
+    file_ = nullptr;
+    if (!ok || !closed)
+        throw Error::InFile(path_, "写入文件失败（" + reason + "）");
 }
 
-ReplacementFile::ReplacementFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
-    // A new name beside the final one; O_EXCL never takes over another's file.
-    std::random_device random;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporaryPath_ = finalPath_ + ".kovarim-" + std::to_string(random());
-        fd = open(temporaryPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+ReplacementFile::ReplacementFile(std::string finalPath)
+    : finalPath_(std::move(finalPath)), target_(finalPath_) {
+    if (finalPath_.empty())
+        throw Error("文件名为空");
+    std::string reason;
+    const platform::Kind kind = platform::KindOf(finalPath_);
+    if (kind == platform::Kind::Folder)
+        throw Error::InFile(finalPath_, "是文件夹，不是文件");
+    if (kind == platform::Kind::Other) {
+        writer_ = std::make_unique<TextFileWriter>(finalPath_);
+        return;
     }
-    if (fd < 0)
-        throw Error::InFile(finalPath_, "无法创建或写入文件（" + SystemReason() + "）");
-    std::FILE *stream = fdopen(fd, "wb");
+    // The file a symbolic link leads to is the one replaced; the link stays.
+    target_ = platform::FollowLinks(finalPath_);
+    switch (kind) {
+    case platform::Kind::Folder:
+    case platform::Kind::Other:
+        break;
+    case platform::Kind::Regular:
+        if (!platform::CanWrite(target_, reason))
+            throw Error::InFile(finalPath_, "文件不能写入（" + reason + "）");
+        break;
+    case platform::Kind::Missing:
+        break;
+    }
+    bool folderDenied = false;
+    std::FILE *stream = platform::CreateBeside(target_, temporaryPath_, folderDenied, reason);
     if (stream == nullptr)
-        close(fd);
+        throw Error::InFile(
+            finalPath_, (folderDenied ? "文件夹 " : "无法在文件夹 ") + platform::FolderOf(target_) +
+                            (folderDenied ? " 不能写入（" : " 中写入文件（") + reason + "）");
     try {
         writer_ = std::make_unique<TextFileWriter>(stream, finalPath_);
     } catch (...) {
-        unlink(temporaryPath_.c_str());
+        platform::Remove(temporaryPath_);
         throw;
     }
 }
 
 ReplacementFile::~ReplacementFile() {
-    if (!committed_) {
+    if (!committed_ && !temporaryPath_.empty()) {
         writer_.reset();
-        unlink(temporaryPath_.c_str());
+        platform::Remove(temporaryPath_);
     }
 }
 
 void ReplacementFile::Finish() { writer_->Close(/*durable=*/true); }
 
 void ReplacementFile::Commit() {
+    if (temporaryPath_.empty()) {
+        // A device or a pipe: written in place, as it stands.
+        TextFileWriter device(target_, TextFileWriter::Mode::Replace);
+        device.Write(writer_->bytes());
+        device.Close();
+        committed_ = true;
+        return;
+    }
     Finish();
-    if (std::rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0)
-        throw Error::InFile(finalPath_, "无法替换文件（" + SystemReason() + "）");
+    std::string reason;
+    if (!platform::Replace(temporaryPath_, target_, reason))
+        throw Error::InFile(finalPath_, "无法替换文件（" + reason + "）");
     committed_ = true;
 }
 

@@ -20,28 +20,42 @@ class TextFileWriter {
     TextFileWriter(std::string path, Mode mode);
     // Writes to an open stream (taking it over); errors name `name`.
     TextFileWriter(std::FILE *stream, std::string name);
+    // Keeps what is written in memory (bytes()); errors name `name`.
+    explicit TextFileWriter(std::string name);
     ~TextFileWriter();
     TextFileWriter(const TextFileWriter &) = delete;
     TextFileWriter &operator=(const TextFileWriter &) = delete;
 
     void Write(std::string_view bytes);
-    long long Length(); // the current length of the file in bytes
-    void Truncate();    // empties the file; appending goes on from its start
+    // The current length of the file in bytes; 0 for what is not an ordinary
+    // file (a device, a pipe), which is written as it stands.
+    long long Length();
+    void Truncate(); // empties an ordinary file; appending goes on from its start
     // Flushes, and with `durable` waits until the bytes are on the disk;
     // throws when what was written did not get there.
     void Close(bool durable = false);
 
     const std::string &path() const { return path_; }
+    const std::string &bytes() const { return memory_; }
 
   private:
     std::string path_;
     std::FILE *file_ = nullptr;
+    bool inMemory_ = false;
+    std::string memory_;
 };
 
-// A file written under a temporary name beside its final one and put in
-// place by a rename only once it is complete and on the disk: a failure at
-// any point leaves an earlier file of the final name as it was, and no one
-// ever sees a file half written. Errors name the final file.
+// A file written whole before it takes the place of an earlier one: a
+// failure at any point leaves the earlier file as it was, and no one ever
+// sees a file half written. Errors name the final file.
+//
+//  - An ordinary file, or none yet: written under a short temporary name in
+//    the same folder, flushed to the disk, and renamed over the final name.
+//  - A symbolic link: the file it leads to is replaced so; the link stays.
+//  - A device or a pipe (/dev/null, /dev/stdout): kept in memory, then
+//    written into it in place; it is never renamed over.
+//  - A folder, or a file that a plain open could not write (read-only):
+//    refused at once, before anything is written.
 class ReplacementFile {
   public:
     explicit ReplacementFile(std::string finalPath);
@@ -53,12 +67,13 @@ class ReplacementFile {
     const std::string &finalPath() const { return finalPath_; }
     // Flushes to the disk and closes; throws when the bytes did not get there.
     void Finish();
-    // Finishes if that is not done yet, then renames over the final name.
+    // Finishes if that is not done yet, then puts the file in place.
     void Commit();
 
   private:
-    std::string finalPath_;
-    std::string temporaryPath_;
+    std::string finalPath_;     // as given, for messages
+    std::string target_;        // what it stands for after symbolic links
+    std::string temporaryPath_; // empty when written in place
     std::unique_ptr<TextFileWriter> writer_;
     bool committed_ = false;
 };

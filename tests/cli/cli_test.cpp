@@ -2,12 +2,14 @@
 // against the core functions the window calls on the same files.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 
@@ -30,10 +32,20 @@ struct Outcome {
     std::string out, err;
 };
 
+// Where the standard streams of a run come from and go to, when not the
+// usual files of Cli().
+struct Streams {
+    std::string in;         // a file of the folder to read standard input from
+    std::string out;        // a path to write standard output to
+    bool outClosed = false; // standard output closed, as `>&-` leaves it
+};
+
 // Runs kovarim-cli in `folder` with `args`, `input` on its standard input.
 Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
-            const std::string &input = "") {
-    const std::string in = folder.Write(".stdin", input), out = folder.Path(".stdout"),
+            const std::string &input = "", const Streams &streams = {}) {
+    const std::string in = streams.in.empty() ? folder.Write(".stdin", input)
+                                              : folder.Path(streams.in),
+                      out = streams.out.empty() ? folder.Path(".stdout") : streams.out,
                       err = folder.Path(".stderr");
     args.insert(args.begin(), KOVARIM_CLI);
     std::vector<char *> argv;
@@ -43,7 +55,11 @@ Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (streams.outClosed)
+        posix_spawn_file_actions_addclose(&files, 1);
+    else
+        posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
     posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&files, folder.Path("").c_str());
     pid_t pid = 0;
@@ -55,7 +71,8 @@ Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
     int status = 0;
     waitpid(pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = testkit::ReadBytes(out);
+    if (streams.out.empty() && !streams.outClosed)
+        run.out = testkit::ReadBytes(out);
     run.err = testkit::ReadBytes(err);
     for (const char *name : {".stdin", ".stdout", ".stderr"})
         std::filesystem::remove(folder.Path(name));
@@ -147,6 +164,7 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
     dir.Write("pts.txt", "P1,1,2,3\r\nP2,4,5\r\n");
     dir.Write("two.txt", "A,0,0,0,1,1,1\r\nB,5,5,5,6,6,6\r\n");
     dir.Write("bad.txt", "DX = one\n");
+    dir.Write("huge.txt", "DX = 1e400\n");
     const struct {
         const char *name;
         std::vector<std::string> args;
@@ -162,7 +180,16 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
         {"missing --params", {"point", "1", "2", "3"}, 2, "--params"},
         {"too many values", {"point", "--params", "p.txt", "1", "2", "3", "4"}, 2, "参数个数"},
         {"a line of three fields", {"convert", "--params", "p.txt", "pts.txt", "-"}, 1, "第 2 行"},
-        {"no usable triple", {"estimate", "two.txt"}, 1, "需要至少三个以上的公共点"},
+        {"no usable triple",
+         {"estimate", "two.txt"},
+         1,
+         "需要至少三个以上的公共点才能进行七参数计算\n文件中只有 2 个公共点\n"},
+        {"an empty parameter file name", {"point", "--params=", "1", "2", "3"}, 2, "文件名为空"},
+        {"a folder for input", {"estimate", "."}, 1, "是文件夹，不是文件"},
+        {"a parameter out of range",
+         {"point", "--params", "huge.txt", "1", "2", "3"},
+         1,
+         "超出双精度数的范围"},
         {"missing input", {"estimate", "gone.txt"}, 1, "无法打开"},
         {"bad parameter file", {"point", "--params", "bad.txt", "1", "2", "3"}, 1, "“one”"},
         {"missing parameter file", {"point", "--params", "none.txt", "1", "2", "3"}, 1, "无法打开"},
@@ -188,6 +215,129 @@ TEST(KovarimCli, ReplacesAnOutputOnlyWithForce) {
     EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "keep me");
     EXPECT_EQ(Cli(dir, {"convert", "--force", "--params", "p.txt", "pts.txt"}).status, 0);
     EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "\"P1\",1,2,3,1,2,3\r\n");
+}
+
+// No command destroys its own input or output: what would is refused before
+// anything is written, and every file stays as it was.
+TEST(KovarimCli, NeverDestroysItsOwnInputOrOutput) {
+    const std::string points = Example("common_points.txt");
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        std::string stdinFrom;
+        const char *says;
+    } cases[] = {
+        {"parameters over the input",
+         {"estimate", "gps.txt", "--params", "gps.txt"},
+         "",
+         "参数文件就是公共点文件"},
+        {"parameters over the input by another name",
+         {"estimate", "gps.txt", "--params", "hard.txt"},
+         "",
+         "参数文件就是公共点文件"},
+        {"parameters over the report",
+         {"estimate", "gps.txt", "--params", "gps七参数精度评估.txt"},
+         "",
+         "参数文件就是精度评估报告"},
+        {"parameters into a folder",
+         {"estimate", "gps.txt", "--params", "folder"},
+         "",
+         "是文件夹，不是文件"},
+        {"output over standard input",
+         {"convert", "--params", "p.txt", "-", "out.txt", "--force"},
+         "out.txt",
+         "输出文件就是标准输入读取的文件"},
+        {"output over the parameters",
+         {"convert", "--params", "p.txt", "pts.txt", "p.txt", "--force"},
+         "",
+         "输出文件就是参数文件"},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        dir.Write("gps.txt", points);
+        std::filesystem::create_hard_link(dir.Path("gps.txt"), dir.Path("hard.txt"));
+        dir.Write("gps七参数精度评估.txt", "old report");
+        std::filesystem::create_directory(dir.Path("folder"));
+        dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
+        dir.Write("pts.txt", "P1,1,2,3\r\n");
+        std::string many;
+        for (int i = 0; i < 3000; ++i)
+            many += "P" + std::to_string(i) + ",2860321.78,592341.79,0\r\n";
+        dir.Write("out.txt", many);
+        std::map<std::string, std::string> before;
+        for (const std::string &name : dir.Names())
+            if (name != "folder")
+                before[name] = testkit::ReadBytes(dir.Path(name));
+
+        const Outcome run = Cli(dir, c.args, "", {c.stdinFrom, "", false});
+        EXPECT_EQ(run.status, 1) << c.name;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+        for (const auto &[name, bytes] : before)
+            EXPECT_EQ(testkit::ReadBytes(dir.Path(name)), bytes) << c.name << ": " << name;
+        EXPECT_EQ(dir.Names().size(), before.size() + 1) << c.name << ": a file appeared";
+    }
+}
+
+// A target that is not a plain file: a link is followed and stays a link, a
+// device is written in place and stays a device, a long name that the
+// system takes for the report works.
+TEST(KovarimCli, WritesThroughLinksAndIntoDevices) {
+    testkit::TempDir dir;
+    dir.Write("gps.txt", Example("common_points.txt"));
+    dir.Write("real.txt", "old");
+    std::filesystem::create_symlink("real.txt", dir.Path("link.txt"));
+    ASSERT_EQ(Cli(dir, {"estimate", "gps.txt", "--params", "link.txt"}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.txt")));
+    EXPECT_NE(testkit::ReadBytes(dir.Path("real.txt")).find("DX = "), std::string::npos);
+
+    // A pipe, with this process reading it: written into, never renamed over.
+    ASSERT_EQ(mkfifo(dir.Path("pipe").c_str(), 0600), 0);
+    const int reader = open(dir.Path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const Outcome toPipe = Cli(dir, {"estimate", "gps.txt", "--params", "pipe"});
+    EXPECT_EQ(toPipe.status, 0) << toPipe.err;
+    char received[4096];
+    const ssize_t size = read(reader, received, sizeof received);
+    close(reader);
+    EXPECT_NE(std::string(received, size > 0 ? size : 0).find("DX = "), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.Path("pipe")));
+
+    // The longest input name whose report name (25 bytes instead of 4) fits.
+    const std::string stem(255 - std::string("七参数精度评估.txt").size(), 'a');
+    dir.Write(stem + ".txt", Example("common_points.txt"));
+    const Outcome longName = Cli(dir, {"estimate", stem + ".txt"});
+    EXPECT_EQ(longName.status, 0) << longName.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.Path(stem + "七参数精度评估.txt")));
+}
+
+// A result that does not reach standard output is a failure, not a success.
+TEST(KovarimCli, FailsWhenStandardOutputCannotBeWritten) {
+    testkit::TempDir dir;
+    dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
+    const std::vector<std::string> point = {"point", "--params", "p.txt", "1", "2", "3"};
+    const Streams streams[] = {{"", "", true}, {"", "/dev/full", false}};
+    for (const Streams &to : streams) {
+        const Outcome run = Cli(dir, point, "", to);
+        EXPECT_EQ(run.status, 1) << to.out;
+        EXPECT_NE(run.err.find("写入标准输出失败"), std::string::npos) << run.err;
+    }
+}
+
+// One decimal slip in one line: the report shows it, and the triple leaves it out.
+TEST(KovarimCli, ReportsASlippedDecimalPointInsteadOfRefusingTheFile) {
+    testkit::TempDir dir;
+    std::string points = ToUtf8(Example("common_points.txt"), Encoding::Gbk);
+    const std::string good = "石桥,2861220.562", slipped = "石桥,28612205.62";
+    points.replace(points.find(good), good.size(), slipped);
+    dir.Write("gps.txt", points);
+    const Outcome run = Cli(dir, {"estimate", "gps.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string report =
+        ToUtf8(testkit::ReadBytes(dir.Path("gps七参数精度评估.txt")), Encoding::Gbk);
+    const std::string firstLine = report.substr(0, report.find("\r\n"));
+    EXPECT_EQ(firstLine.find("石桥"), std::string::npos) << firstLine;
+    EXPECT_NE(report.find("\r\n石桥                25751099.69584 \r\n"), std::string::npos)
+        << report;
 }
 
 TEST(KovarimCli, SaysItsVersionAndHelpsInBothLanguages) {

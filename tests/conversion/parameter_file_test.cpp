@@ -69,12 +69,18 @@ TEST(ParameterFile, RefusesBadFilesNamingLineAndKey) {
         {"empty value", "DX =\n", 1, "键 “DX” 的值 不是数值"},
         {"unknown key", good + "Scale2 = 1\n", 8, "未知的键 “Scale2”"},
         {"no equals sign", good + "RotZ 0\n", 8, "应为“键 = 值”"},
-        {"infinite value", "DZ = 1e999\n", 1, "键 “DZ”"},
+        {"infinite value", "DZ = 1e999\n", 1, "键 “DZ” 的值 “1e999” 超出双精度数的范围"},
+        {"a proj line edited by hand",
+         good + "proj = +proj=helmert +convention=coordinate_frame +x=1.5 +y=2 +z=3 +rx=0 "
+                "+ry=0 +rz=0 +s=0\n",
+         8, "proj 与七个参数不一致"},
+        {"a folder", "<folder>", 0, "是文件夹，不是文件"},
         {"empty file", "", 0, "缺少键 “DX”"},
     };
     for (const auto &c : cases) {
         testkit::TempDir dir;
-        const std::string path = dir.Write("p.txt", c.content);
+        const std::string path =
+            c.content == "<folder>" ? dir.Path("") : dir.Write("p.txt", c.content);
         const Error e = testkit::ErrorThrownBy([&] { ReadParameterFile(path); });
         EXPECT_EQ(e.file(), path) << c.name;
         EXPECT_EQ(e.line(), c.line) << c.name;
@@ -83,11 +89,20 @@ TEST(ParameterFile, RefusesBadFilesNamingLineAndKey) {
     }
 }
 
+// A file name may hold a line end; the comment line must not break over it.
+TEST(ParameterFile, KeepsItsCommentOnOneLine) {
+    testkit::TempDir dir;
+    const Params params = MakeParams(1, 2, 3, 0, 0, 0, 0);
+    const std::string path =
+        dir.Write("p.txt", ParameterFileText(params, "gps\nDX = 7.txt", "A\r", "B", "C"));
+    EXPECT_EQ(ReadParameterFile(path), params) << testkit::ReadBytes(path);
+}
+
 TEST(ParameterFile, TakesCrLfCommentsAndAByteOrderMark) {
     testkit::TempDir dir;
     const std::string path =
         dir.Write("p.txt", "\xEF\xBB\xBF# made by hand\r\n\r\n  DX=1\r\nDY = 2\r\nDZ = 3\r\n"
-                           "Scale = 0\r\nRotX = 0\r\nRotY = 0\r\n\tRotZ = -5e-6 \r\nproj = x\r\n");
+                           "Scale = 0\r\nRotX = 0\r\nRotY = 0\r\n\tRotZ = -5e-6 \r\n");
     EXPECT_EQ(ReadParameterFile(path), MakeParams(1, 2, 3, 0, 0, 0, -5e-6));
 }
 

@@ -123,7 +123,36 @@ TEST(Faults, ReadOnlyFolderRefusesTheReportForOrdinaryUsers) {
     testkit::TempDir dir;
     const std::string input = dir.Write("gps.txt", kPoints);
     fs::permissions(dir.Path(""), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_NE(ErrorOf([&] { Estimate(input, {}); }).find("无法创建"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { Estimate(input, {}); }).find("文件夹 " + dir.Path("") + " 不能写入"),
+              std::string::npos);
+}
+
+// An overflow in the residuals names the point and the axis, not just "overflow".
+TEST(Faults, ResidualThatOverflowsNamesItsPointAndAxis) {
+    testkit::TempDir dir;
+    const std::string input =
+        dir.Write("gps.txt", kPoints + "\xB5\xE3,5,5,0,-1.7e308,5,0\r\nE,6,6,0,6,6,1.7e308\r\n");
+    const Error e = testkit::ErrorThrownBy([&] { Estimate(input, {}); });
+    EXPECT_EQ(e.line(), 4) << e.what();
+    EXPECT_NE(e.problem().find("点号 “点” 的 X 残差：数值溢出"), std::string::npos) << e.what();
+    EXPECT_EQ(dir.Names().size(), 1u);
+}
+
+// The report replaces what its name stands for: the file a link leads to
+// (the link stays), a new file where a dangling link leads.
+TEST(Faults, ReportThroughASymbolicLinkReplacesItsTarget) {
+    for (const bool dangling : {false, true}) {
+        testkit::TempDir dir;
+        const std::string input = dir.Write("gps.txt", kPoints);
+        if (!dangling)
+            dir.Write("kept.txt", "old report");
+        fs::create_symlink("kept.txt", dir.Path("gps七参数精度评估.txt"));
+        ASSERT_TRUE(EstimateAndCommit(input)) << dangling;
+        EXPECT_TRUE(fs::is_symlink(dir.Path("gps七参数精度评估.txt"))) << dangling;
+        EXPECT_EQ(testkit::ReadBytes(dir.Path("kept.txt")).substr(0, 6), "\xD7\xDC\xB9\xB2\xD3\xD0")
+            << dangling;
+        EXPECT_EQ(dir.Names().size(), 3u) << dangling;
+    }
 }
 
 TEST(Faults, InputThatVanishedAfterTheDialogIsReported) {
@@ -139,10 +168,10 @@ TEST(Faults, InputThatVanishedAfterTheDialogIsReported) {
 
 TEST(Faults, InputThatCannotBeReadIsReported) {
     testkit::TempDir dir;
-    // A folder where a file was expected: it opens, but reading fails.
+    // A folder where a file was expected: it is named as such.
     fs::create_directory(dir.Path("folder.txt"));
-    EXPECT_NE(ErrorOf([&] { Estimate(dir.Path("folder.txt"), {}); }).find("folder.txt"),
-              std::string::npos);
+    const std::string error = ErrorOf([&] { Estimate(dir.Path("folder.txt"), {}); });
+    EXPECT_NE(error.find("folder.txt\n是文件夹，不是文件"), std::string::npos) << error;
 }
 
 TEST(Faults, PathsWithBlanksAndChineseCharactersWork) {
