@@ -1,5 +1,9 @@
 #include "conversion/batch_conversion.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <random>
 
@@ -176,8 +180,35 @@ TEST(ConvertFile, FailureBeforeTheFirstLineLeavesTheOldOutput) {
 TEST(ConvertFile, ReportsAnOutputThatCannotBeWritten) {
     testkit::TempDir dir;
     const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
-    EXPECT_THROW(ConvertFile(input, dir.Path("no/such/folder/out"), Params{}, Never), Error);
-    EXPECT_THROW(ConvertFile(input, "/dev/full", Params{}, Never), Error);
+    const struct {
+        std::string output;
+        const char *says;
+    } cases[] = {
+        {dir.Path("no/such/folder/out"), "无法创建或写入文件（No such file or directory）"},
+        {"/dev/full", "写入文件失败（No space left on device）"},
+        {dir.Path(""), "是文件夹，不是文件"},
+    };
+    for (const auto &c : cases) {
+        const Error e =
+            testkit::ErrorThrownBy([&] { ConvertFile(input, c.output, Params{}, Never); });
+        EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+    }
+}
+
+// A device or a pipe has no length and cannot be emptied: it is written as
+// it stands, without a question.
+TEST(ConvertFile, WritesIntoDevicesAndPipesInPlace) {
+    testkit::TempDir dir;
+    const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
+    EXPECT_EQ(ConvertFile(input, "/dev/null", Params{}, Never), BatchOutcome::Converted);
+    ASSERT_EQ(mkfifo(dir.Path("pipe").c_str(), 0600), 0);
+    const int reader = open(dir.Path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(ConvertFile(input, dir.Path("pipe"), Params{}, Never), BatchOutcome::Converted);
+    char received[100];
+    const ssize_t size = read(reader, received, sizeof received);
+    close(reader);
+    EXPECT_EQ(std::string(received, size > 0 ? size : 0), "\"P1\",1,2,3,1,2,3\r\n");
 }
 
 TEST(ConvertFile, GivesTheSinglePointResultForTheSameNumbers) {
