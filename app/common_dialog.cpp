@@ -6,9 +6,16 @@
 
 namespace kovarim::app {
 
+// Qt's own dialog, never the desktop's (GTK, portal): those report their
+// answer to Qt only some time after they have left the screen, and all that
+// time Qt counts the window as blocked by a modal dialog and drops a close
+// request for it. A user who closes the window right after choosing a file
+// would see nothing happen, and the estimation start after all.
+constexpr QFileDialog::Options kOwnDialog = QFileDialog::DontUseNativeDialog;
+
 std::optional<QString> QtFileDialogs::Open(const QString &filter) {
-    QString name =
-        QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(), filter);
+    QString name = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+                                                filter, nullptr, kOwnDialog);
     if (name.isEmpty())
         return std::nullopt;
     return name;
@@ -16,7 +23,8 @@ std::optional<QString> QtFileDialogs::Open(const QString &filter) {
 
 std::optional<QString> QtFileDialogs::Save(const QString &filter, const QString &proposed) {
     QString name = QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), proposed,
-                                                filter, nullptr, QFileDialog::DontConfirmOverwrite);
+                                                filter, nullptr,
+                                                kOwnDialog | QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty())
         return std::nullopt;
     return name;
