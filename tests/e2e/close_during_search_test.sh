@@ -16,28 +16,8 @@ for tool in Xvfb xdotool; do
 done
 "$python" -c 'import Xlib' 2>/dev/null || { echo "skipped: no python3-xlib"; exit 77; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-wait_for() {
-    local limit=$1; shift
-    for ((i = 0; i < limit * 10; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-    return 1
-}
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 grep -q '[0-9]' "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+source "$(dirname "$0")/x_session.sh"
+start_x
 
 # 3000 points: 4.5 billion triples, some seconds of search.
 awk 'BEGIN { for (i = 0; i < 3000; i++) {

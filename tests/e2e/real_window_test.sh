@@ -15,32 +15,8 @@ for tool in Xvfb xdotool xclip; do
     command -v "$tool" >/dev/null || { echo "skipped: no $tool"; exit 77; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    [ -f "$work/kovarim.log" ] && tail -n 20 "$work/kovarim.log"
-    exit 1
-}
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local limit=$1; shift
-    for ((i = 0; i < limit * 10; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-    return 1
-}
-
-# Xvfb picks a free display and names it once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 grep -q '[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+source "$(dirname "$0")/x_session.sh"
+start_x
 
 cp "$source/examples/common_points.txt" "$source/examples/batch_points.txt" "$work/"
 cd "$work"
