@@ -1,8 +1,8 @@
 // kovarim-cli: the window's three commands without a window.
 //
 //   kovarim-cli estimate FILE [--params PARAMS]
-//   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force]
-//   kovarim-cli point --params PARAMS X Y Z
+//   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force] [--inverse]
+//   kovarim-cli point --params PARAMS X Y Z [--inverse]
 //
 // Results go to standard output, errors (the window's message texts) to
 // standard error, and the exit status says which: 0 done, 1 bad input or a
@@ -43,9 +43,13 @@ constexpr const char *kHelp =
     "      Converts a point file (name,x,y,z) with a parameter file. OUTPUT defaults\n"
     "      to INPUT less its last four characters, plus \"to\"; \"-\" is standard input\n"
     "      or output; an existing non-empty OUTPUT is replaced only with --force.\n"
+    "      --inverse 由新坐标系反算回原坐标系（精确解算，不是取反参数的近似）。\n"
+    "      --inverse converts from the new system back to the original one (solved\n"
+    "      exactly, not the negated-parameter approximation).\n"
     "  kovarim-cli point --params PARAMS X Y Z\n"
     "      转换一个点，按窗口下方三个文本框的样子输出 X' Y' Z'。\n"
     "      Converts one point and prints X' Y' Z' as the window's lower boxes show them.\n"
+    "      --inverse 同上，反算。--inverse converts back, as for convert.\n"
     "  kovarim-cli --help | --version\n"
     "\n"
     "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
@@ -63,6 +67,7 @@ struct Arguments {
     std::vector<std::string> positional;
     std::optional<std::string> params;
     bool force = false;
+    bool inverse = false;
 };
 
 Arguments Parse(int argc, char *argv[], int first) {
@@ -76,6 +81,8 @@ Arguments Parse(int argc, char *argv[], int first) {
             optionsEnd = true;
         } else if (arg == "--force") {
             args.force = true;
+        } else if (arg == "--inverse") {
+            args.inverse = true;
         } else if (arg == "--params" || arg.rfind("--params=", 0) == 0) {
             if (arg == "--params" && i + 1 == argc)
                 throw Usage{"--params 后面缺少参数文件名 (--params needs a file)"};
@@ -138,6 +145,7 @@ int Estimate(const Arguments &args) {
 int Convert(const Arguments &args) {
     Expect(args, 1, 2, true);
     const Params params = ReadParameterFile(*args.params);
+    const Direction direction = args.inverse ? Direction::Inverse : Direction::Forward;
     const std::string &input = args.positional[0];
     std::string output;
     if (args.positional.size() == 2) {
@@ -158,7 +166,7 @@ int Convert(const Arguments &args) {
         return 0;
     };
     if (input != "-" && output != "-")
-        return refuseReplacing(ConvertFile(input, output, params, replace));
+        return refuseReplacing(ConvertFile(input, output, params, replace, direction));
 
     std::optional<FieldReader> reader;
     if (input == "-")
@@ -166,7 +174,7 @@ int Convert(const Arguments &args) {
     else
         reader.emplace(input);
     if (output != "-")
-        return refuseReplacing(ConvertFile(*reader, output, params, replace));
+        return refuseReplacing(ConvertFile(*reader, output, params, replace, direction));
 
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
@@ -182,7 +190,7 @@ int Convert(const Arguments &args) {
     long long converted = 0;
     ConvertRecords(
         *reader, params, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
-        converted);
+        converted, direction);
     std::rewind(spool.get());
     char block[1 << 16];
     for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
@@ -198,7 +206,8 @@ int Point(const Arguments &args) {
     std::string shown[3];
     ConvertSinglePoint(
         params, args.positional[0], args.positional[1], args.positional[2],
-        [&](Axis axis, const std::string &text) { shown[static_cast<int>(axis)] = text; });
+        [&](Axis axis, const std::string &text) { shown[static_cast<int>(axis)] = text; },
+        args.inverse ? Direction::Inverse : Direction::Forward);
     std::printf("%s %s %s\n", shown[0].c_str(), shown[1].c_str(), shown[2].c_str());
     return 0;
 }
@@ -217,6 +226,8 @@ int main(int argc, char *argv[]) {
             return 0;
         }
         const Arguments args = Parse(argc, argv, 2);
+        if (args.inverse && command != "convert" && command != "point")
+            throw Usage{"--inverse 只用于 convert 和 point (--inverse is for convert and point)"};
         if (command == "estimate")
             return Estimate(args);
         if (command == "convert")

@@ -76,7 +76,8 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
 }
 
 void ConvertRecords(FieldReader &input, const Params &params,
-                    const std::function<void(std::string_view)> &write, long long &converted) {
+                    const std::function<void(std::string_view)> &write, long long &converted,
+                    Direction direction) {
     const std::string &inputPath = input.path();
     // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
     std::string text;
@@ -100,11 +101,12 @@ void ConvertRecords(FieldReader &input, const Params &params,
                 text += ',';
             }
             try {
-                AppendDelimitedNumber(text, RoundCoordinate(TransformX(params, X, Y, Z)));
+                const Point3 to = TransformPoint(params, direction, X, Y, Z);
+                AppendDelimitedNumber(text, RoundCoordinate(to.X));
                 text += ',';
-                AppendDelimitedNumber(text, RoundCoordinate(TransformY(params, X, Y, Z)));
+                AppendDelimitedNumber(text, RoundCoordinate(to.Y));
                 text += ',';
-                AppendDelimitedNumber(text, RoundCoordinate(TransformZ(params, X, Y, Z)));
+                AppendDelimitedNumber(text, RoundCoordinate(to.Z));
             } catch (const Error &overflow) {
                 throw Error::AtLine(inputPath, line.number,
                                     RecordText(record) + "：" + overflow.problem());
@@ -127,18 +129,19 @@ void ConvertRecords(FieldReader &input, const Params &params,
 }
 
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
-                         const Params &params, const std::function<bool()> &confirmReplace) {
+                         const Params &params, const std::function<bool()> &confirmReplace,
+                         Direction direction) {
     // Replacing the output would delete the input before it is read.
     std::error_code unknown;
     if (std::filesystem::equivalent(inputPath, outputPath, unknown))
         throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     // The input first: when it cannot be read, the old output stays as it is.
     FieldReader input(inputPath);
-    return ConvertFile(input, outputPath, params, confirmReplace);
+    return ConvertFile(input, outputPath, params, confirmReplace, direction);
 }
 
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
-                         const std::function<bool()> &confirmReplace) {
+                         const std::function<bool()> &confirmReplace, Direction direction) {
     std::error_code unknown;
     const bool outputExisted = std::filesystem::exists(outputPath, unknown);
     TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
@@ -165,7 +168,7 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
                 start();
                 output.Write(lines);
             },
-            converted);
+            converted, direction);
     } catch (const Error &e) {
         if (!started && !outputExisted) {
             try {

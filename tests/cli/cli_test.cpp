@@ -140,6 +140,34 @@ TEST(KovarimCli, ConvertsAndPointsAsTheWindowDoes) {
     }
 }
 
+// --inverse converts back with the core's exact inverse, through both commands.
+TEST(KovarimCli, ConvertsAndPointsBackWithInverse) {
+    testkit::TempDir cli, core;
+    cli.Write("gps.txt", Example("common_points.txt"));
+    ASSERT_EQ(Cli(cli, {"estimate", "gps.txt", "--params", "p.txt"}).status, 0);
+    const Params params = ReadParameterFile(cli.Path("p.txt"));
+    const std::string batch = Example("batch_points.txt");
+    cli.Write("pts.txt", batch);
+    ConvertFile(
+        core.Write("pts.txt", batch), core.Path("ptsto"), params, [] { return true; },
+        Direction::Inverse);
+    const Outcome converted = Cli(cli, {"convert", "--inverse", "--params", "p.txt", "pts.txt"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_EQ(testkit::ReadBytes(cli.Path("ptsto")), testkit::ReadBytes(core.Path("ptsto")));
+
+    std::string shown[3];
+    ConvertSinglePoint(
+        params, "2860229.32", "592371.83", "7.25",
+        [&](Axis a, const std::string &t) { shown[static_cast<int>(a)] = t; }, Direction::Inverse);
+    const Outcome point =
+        Cli(cli, {"point", "--params", "p.txt", "2860229.32", "592371.83", "7.25", "--inverse"});
+    EXPECT_EQ(point.status, 0) << point.err;
+    EXPECT_EQ(point.out, shown[0] + " " + shown[1] + " " + shown[2] + "\n");
+    const Outcome forward =
+        Cli(cli, {"point", "--params", "p.txt", "2860229.32", "592371.83", "7.25"});
+    EXPECT_NE(forward.out, point.out); // the option is not ignored
+}
+
 // Failures say why on standard error and leave standard output empty.
 TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
     testkit::TempDir dir;
@@ -161,6 +189,7 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
          "未知的选项"},
         {"missing --params", {"point", "1", "2", "3"}, 2, "--params"},
         {"too many values", {"point", "--params", "p.txt", "1", "2", "3", "4"}, 2, "参数个数"},
+        {"--inverse for estimate", {"estimate", "two.txt", "--inverse"}, 2, "--inverse"},
         {"a line of three fields", {"convert", "--params", "p.txt", "pts.txt", "-"}, 1, "第 2 行"},
         {"no usable triple", {"estimate", "two.txt"}, 1, "需要至少三个以上的公共点"},
         {"missing input", {"estimate", "gone.txt"}, 1, "无法打开"},
