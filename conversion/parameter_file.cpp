@@ -47,8 +47,18 @@ std::string ProjString(const Params &p) {
 std::string ParameterFileText(const Params &params, const std::string &source,
                               const std::string &first, const std::string &second,
                               const std::string &third) {
-    std::string text = "# Kovarim seven parameters, estimated from " + source +
-                       " with the triple " + first + "--" + second + "--" + third + "\n";
+    return ParameterFileText(params, {"Kovarim seven parameters, estimated from " + source +
+                                      " with the triple " + first + "--" + second + "--" + third});
+}
+
+std::string ParameterFileText(const Params &params, const std::vector<std::string> &comments) {
+    std::string text;
+    for (const std::string &comment : comments) {
+        text += "# ";
+        for (char c : comment)
+            text += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+        text += "\n";
+    }
     for (int n = DX; n <= RotZ; ++n)
         text += std::string(kKeys[n]) + " = " + Exact(params[n]) + "\n";
     return text + "proj = " + ProjString(params) + "\n";
