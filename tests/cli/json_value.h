@@ -1,9 +1,10 @@
 #pragma once
 
-// A strict reader of JSON text for the tests of kovarim-cli --json: it
-// refuses anything RFC 8259 does not allow (trailing or doubled commas, bare
-// control characters in strings, numbers like 01, .5 or nan), so that what
-// the program prints is held to the grammar, not only to its content.
+// A strict reader of JSON for the tests of kovarim-cli --json: it refuses
+// what RFC 8259 does not allow (doubled or trailing commas, bare control
+// characters in strings, numbers like 01, .5 or nan), so that the output is
+// held to the grammar, not only to its content. \u escapes are read for
+// ASCII only, which is all the program writes with them.
 
 #include <cstdlib>
 #include <optional>
@@ -15,38 +16,32 @@
 namespace kovarim::testkit {
 
 struct JsonValue {
-    enum class Kind { Null, Bool, Number, String, Array, Object };
-    Kind kind = Kind::Null;
-    bool boolean = false;
     double number = 0.0;
     std::string string;
     std::vector<JsonValue> array;
     std::vector<std::pair<std::string, JsonValue>> object;
 
-    // The member `key`, or a null value when there is none.
     const JsonValue &operator[](std::string_view key) const {
-        static const JsonValue none;
         for (const auto &[name, value] : object)
             if (name == key)
                 return value;
-        return none;
+        return None();
     }
-    const JsonValue &operator[](std::size_t index) const {
+    const JsonValue &operator[](std::size_t i) const {
+        return i < array.size() ? array[i] : None();
+    }
+    static const JsonValue &None() {
         static const JsonValue none;
-        return index < array.size() ? array[index] : none;
+        return none;
     }
 };
 
 class JsonReader {
   public:
-    // The one value `text` holds, or nothing when it is not JSON.
     static std::optional<JsonValue> Read(std::string_view text) {
         JsonReader reader(text);
         JsonValue value;
-        if (!reader.Value(value))
-            return std::nullopt;
-        reader.Blanks();
-        if (reader.at_ != text.size())
+        if (!reader.Value(value) || (reader.Blanks(), reader.at_ != text.size()))
             return std::nullopt;
         return value;
     }
@@ -55,31 +50,16 @@ class JsonReader {
     explicit JsonReader(std::string_view text) : text_(text) {}
 
     void Blanks() {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' ||
-                                      text_[at_] == '\n' || text_[at_] == '\r'))
+        while (at_ < text_.size() &&
+               std::string_view(" \t\n\r").find(text_[at_]) != std::string_view::npos)
             ++at_;
+    }
+    bool Next(char c) { // nothing skipped before it
+        return at_ < text_.size() && text_[at_] == c ? (++at_, true) : false;
     }
     bool Take(char c) {
         Blanks();
-        if (at_ < text_.size() && text_[at_] == c) {
-            ++at_;
-            return true;
-        }
-        return false;
-    }
-    // The next character, with nothing skipped before it.
-    bool Next(char c) {
-        if (at_ < text_.size() && text_[at_] == c) {
-            ++at_;
-            return true;
-        }
-        return false;
-    }
-    bool Word(std::string_view word) {
-        if (text_.substr(at_, word.size()) != word)
-            return false;
-        at_ += word.size();
-        return true;
+        return Next(c);
     }
     bool Digits() {
         const std::size_t start = at_;
@@ -90,18 +70,12 @@ class JsonReader {
     bool Number(double &value) {
         const std::size_t start = at_;
         Next('-');
-        if (!Next('0') && !Digits())
+        if ((!Next('0') && !Digits()) || (Next('.') && !Digits()))
             return false;
-        if (Next('.') && !Digits())
+        if ((Next('e') || Next('E')) && !((Next('+') || Next('-') || true) && Digits()))
             return false;
-        if (Next('e') || Next('E')) {
-            if (!Next('+'))
-                Next('-');
-            if (!Digits())
-                return false;
-        }
         value = std::strtod(std::string(text_.substr(start, at_ - start)).c_str(), nullptr);
-        return true;
+        return at_ > start;
     }
     bool String(std::string &value) {
         if (!Take('"'))
@@ -110,31 +84,20 @@ class JsonReader {
             const char c = text_[at_++];
             if (c == '"')
                 return true;
-            if (static_cast<unsigned char>(c) < 0x20)
+            if (static_cast<unsigned char>(c) < 0x20 || (c == '\\' && at_ == text_.size()))
                 return false;
             if (c != '\\') {
                 value += c;
                 continue;
             }
-            if (at_ >= text_.size())
-                return false;
             const char e = text_[at_++];
             const std::string_view simple = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
-            if (const auto k = simple.find(e); k != std::string_view::npos) {
-                value += meaning[k];
-            } else if (e == 'u' && at_ + 4 <= text_.size()) {
-                const unsigned code = std::stoul(std::string(text_.substr(at_, 4)), nullptr, 16);
+            if (simple.find(e) != std::string_view::npos) {
+                value += meaning[simple.find(e)];
+            } else if (e == 'u' && at_ + 4 <= text_.size() && text_.substr(at_, 2) == "00") {
+                value +=
+                    static_cast<char>(std::stoi(std::string(text_.substr(at_, 4)), nullptr, 16));
                 at_ += 4;
-                if (code < 0x80) {
-                    value += static_cast<char>(code);
-                } else if (code < 0x800) {
-                    value += static_cast<char>(0xC0 | code >> 6);
-                    value += static_cast<char>(0x80 | (code & 0x3F));
-                } else {
-                    value += static_cast<char>(0xE0 | code >> 12);
-                    value += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-                    value += static_cast<char>(0x80 | (code & 0x3F));
-                }
             } else {
                 return false;
             }
@@ -143,46 +106,32 @@ class JsonReader {
     }
     bool Value(JsonValue &value) {
         Blanks();
-        if (at_ >= text_.size())
-            return false;
-        const char c = text_[at_];
-        if (c == '{') {
-            value.kind = JsonValue::Kind::Object;
-            ++at_;
+        if (Next('{')) {
             if (Take('}'))
                 return true;
             do {
-                std::pair<std::string, JsonValue> member;
+                auto &member = value.object.emplace_back();
                 if (!String(member.first) || !Take(':') || !Value(member.second))
                     return false;
-                value.object.push_back(std::move(member));
             } while (Take(','));
             return Take('}');
         }
-        if (c == '[') {
-            value.kind = JsonValue::Kind::Array;
-            ++at_;
+        if (Next('[')) {
             if (Take(']'))
                 return true;
             do {
-                value.array.emplace_back();
-                if (!Value(value.array.back()))
+                if (!Value(value.array.emplace_back()))
                     return false;
             } while (Take(','));
             return Take(']');
         }
-        if (c == '"') {
-            value.kind = JsonValue::Kind::String;
+        if (at_ < text_.size() && text_[at_] == '"')
             return String(value.string);
-        }
-        if (Word("true") || Word("false")) {
-            value.kind = JsonValue::Kind::Bool;
-            value.boolean = c == 't';
-            return true;
-        }
-        if (Word("null"))
-            return true;
-        value.kind = JsonValue::Kind::Number;
+        for (std::string_view word : {"true", "false", "null"})
+            if (text_.substr(at_, word.size()) == word) {
+                at_ += word.size();
+                return true;
+            }
         return Number(value.number);
     }
 
