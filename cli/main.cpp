@@ -239,7 +239,7 @@ int Adjust(const Arguments &args) {
         const ParsedNumber alpha = ParseFieldNumber(*args.alpha);
         if (alpha.status != NumberParse::Ok ||
             !(alpha.value >= kSmallestAlpha && alpha.value <= kLargestAlpha))
-            throw Usage{"--alpha 应在 1e-10 与 0.5 之间 (--alpha must lie in [1e-10, 0.5])"};
+            throw Usage{"--alpha 应在 1e-10 与 0.05 之间 (--alpha must lie in [1e-10, 0.05])"};
         adjust.alpha = alpha.value;
     }
     return cli::RunAdjust(adjust);

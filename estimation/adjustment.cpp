@@ -199,7 +199,7 @@ void SetAsideAtStart(const CommonPointTable &table, const std::vector<bool> &can
 Adjustment AdjustFromTriple(const CommonPointTable &table, const std::vector<bool> &heldOut,
                             const TripleChoice &triple, double alpha) {
     if (!(alpha >= kSmallestAlpha && alpha <= kLargestAlpha))
-        throw Error("显著水平 α 应在 1e-10 与 0.5 之间");
+        throw Error("显著水平 α 应在 1e-10 与 0.05 之间");
     const int count = table.PointCount();
     Adjustment result;
     result.alpha = alpha;

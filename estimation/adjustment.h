@@ -66,7 +66,10 @@ namespace kovarim {
 
 inline constexpr double kRobustK = 5.0;
 inline constexpr double kDefaultAlpha = 0.001;
-inline constexpr double kSmallestAlpha = 1e-10, kLargestAlpha = 0.5;
+// A larger significance would make a good share of any set of good points
+// fail, and each failing point costs a refit: with α = 0.1, 32,767 good
+// points lose a third of themselves, one refit at a time.
+inline constexpr double kSmallestAlpha = 1e-10, kLargestAlpha = 0.05;
 
 enum class PointState { Used, Blunder, Check };
 

@@ -318,7 +318,7 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
         {"too many values", {"point", "--params", "p.txt", "1", "2", "3", "4"}, 2, "参数个数"},
         {"--inverse for estimate", {"estimate", "two.txt", "--inverse"}, 2, "--inverse"},
         {"--json for estimate", {"estimate", "two.txt", "--json"}, 2, "adjust"},
-        {"--alpha out of range", {"adjust", "two.txt", "--alpha", "0.7"}, 2, "--alpha"},
+        {"--alpha out of range", {"adjust", "two.txt", "--alpha", "0.06"}, 2, "--alpha"},
         {"--alpha not a number", {"adjust", "two.txt", "--alpha=x"}, 2, "--alpha"},
         {"--check without names", {"adjust", "two.txt", "--check"}, 2, "--check"},
         {"adjust with two points", {"adjust", "two.txt"}, 1, "不足 4 个"},

@@ -347,7 +347,8 @@ TEST(Adjust, RefusesWhatCannotBeAdjustedNamingTheFile) {
         {"all on one line", collinear, {}, 0.001, "奇异"},
         {"coordinates too large", huge, {}, 0.001, "溢出"},
         {"an unknown check point", Noisy(12, 0.003, 1), {"P99"}, 0.001, "“P99” 不在文件中"},
-        {"alpha too large", Noisy(12, 0.003, 1), {}, 0.6, "显著水平"},
+        {"alpha too large", Noisy(12, 0.003, 1), {}, 0.051, "显著水平"},
+        {"alpha too small", Noisy(12, 0.003, 1), {}, 1e-11, "显著水平"},
         {"alpha not a number", Noisy(12, 0.003, 1), {}, std::nan(""), "显著水平"},
     };
     for (const auto &c : cases) {
