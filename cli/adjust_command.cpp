@@ -154,7 +154,7 @@ std::string AsJson(const AdjustArguments &args, const AdjustedFile &run) {
     json.Close(']');
     json.Key("robust_limit");
     if (a.robustStart)
-        json.Number(a.robustLimit);
+        json.Numbers(a.robustLimit);
     else
         json.Raw("null");
     json.Key("points").Open('[');

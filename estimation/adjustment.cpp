@@ -116,17 +116,36 @@ struct PointCheck {
     std::optional<double> omega;
 };
 
+// Every point is checked after every refit, so this uses A = [I | B(u)]
+// rather than multiplying out its zeros, and factors W by hand.
 PointCheck Check(const Solution &s, const CommonPoint &q, bool inFit) {
-    const PointEquations e = EquationsOf(q, s.centre);
+    const double u = q.x1 - s.centre.x(), v = q.y1 - s.centre.y(), w = q.z1 - s.centre.z();
+    Eigen::Matrix<double, 3, 4> B;
+    B << u, 0, -w, v, //
+        v, w, 0, -u,  //
+        w, -v, u, 0;
     PointCheck c;
-    c.v = e.A * s.x - e.l;
-    c.H = e.A * s.Q * e.A.transpose();
+    c.v = s.x.head<3>() + B * s.x.tail<4>() - Vec3(q.x2 - q.x1, q.y2 - q.y1, q.z2 - q.z1);
+    const Mat37 P = s.Q.topRows<3>() + B * s.Q.bottomRows<4>(); // A·Q
+    c.H = P.leftCols<3>() + P.rightCols<4>() * B.transpose();
     const Mat3 W = inFit ? Mat3(Mat3::Identity() - c.H) : Mat3(Mat3::Identity() + c.H);
-    const Eigen::LDLT<Mat3> ldlt(W);
-    // A redundancy this close to 0 in some direction: without the point the
-    // geometry would be singular, so nothing can test it.
-    if (ldlt.info() == Eigen::Success && ldlt.isPositive() && ldlt.vectorD().minCoeff() > 1e-9)
-        c.omega = c.v.dot(ldlt.solve(c.v));
+    // W = L·D·Lᵀ. A pivot this close to 0 is a redundancy of nearly 0 in
+    // some direction: without the point the geometry would be singular, so
+    // nothing can test it.
+    constexpr double smallest = 1e-9;
+    const double d0 = W(0, 0);
+    if (!(d0 > smallest))
+        return c;
+    const double l10 = W(1, 0) / d0, l20 = W(2, 0) / d0;
+    const double d1 = W(1, 1) - l10 * l10 * d0;
+    if (!(d1 > smallest))
+        return c;
+    const double l21 = (W(2, 1) - l20 * l10 * d0) / d1;
+    const double d2 = W(2, 2) - l20 * l20 * d0 - l21 * l21 * d1;
+    if (!(d2 > smallest))
+        return c;
+    const double y0 = c.v(0), y1 = c.v(1) - l10 * y0, y2 = c.v(2) - l20 * y0 - l21 * y1;
+    c.omega = y0 * y0 / d0 + y1 * y1 / d1 + y2 * y2 / d2;
     return c;
 }
 
@@ -167,26 +186,34 @@ void SetAsideAtStart(const CommonPointTable &table, const std::vector<bool> &can
             outside.push_back(i);
     if (outside.size() < 5)
         return;
-    std::vector<double> largest(outside.size()), magnitudes;
-    for (std::size_t k = 0; k < outside.size(); ++k) {
-        for (double v : ResidualsUnder(tripleParams, table.points()[outside[k]])) {
-            magnitudes.push_back(std::fabs(v));
-            largest[k] = std::max(largest[k], std::fabs(v));
-        }
-    }
-    auto middle = magnitudes.begin() + static_cast<std::ptrdiff_t>(magnitudes.size() / 2);
-    std::nth_element(magnitudes.begin(), middle, magnitudes.end());
+    std::vector<std::array<double, 3>> residuals;
+    for (int i : outside)
+        residuals.push_back(ResidualsUnder(tripleParams, table.points()[i]));
     result.robustStart = true;
-    result.robustLimit = std::max(kRobustK * 1.4826 * *middle, std::sqrt(roundingVariance));
+    for (int axis = 0; axis < 3; ++axis) {
+        std::vector<double> magnitudes;
+        for (const auto &v : residuals)
+            magnitudes.push_back(std::fabs(v[axis]));
+        auto middle = magnitudes.begin() + static_cast<std::ptrdiff_t>(magnitudes.size() / 2);
+        std::nth_element(magnitudes.begin(), middle, magnitudes.end());
+        result.robustLimit[axis] =
+            std::max(kRobustK * 1.4826 * *middle, std::sqrt(roundingVariance));
+    }
+    // How far beyond its limits each point lies: beyond them when above 1.
+    std::vector<double> excess(outside.size());
     std::vector<std::size_t> aside;
-    for (std::size_t k = 0; k < outside.size(); ++k)
-        if (largest[k] > result.robustLimit)
+    for (std::size_t k = 0; k < outside.size(); ++k) {
+        for (int axis = 0; axis < 3; ++axis)
+            excess[k] =
+                std::max(excess[k], std::fabs(residuals[k][axis]) / result.robustLimit[axis]);
+        if (excess[k] > 1.0)
             aside.push_back(k);
+    }
     // The triple and at least one more point always take part.
     const std::size_t mayLeave = outside.size() - 1;
     if (aside.size() > mayLeave) {
         std::sort(aside.begin(), aside.end(),
-                  [&](std::size_t a, std::size_t b) { return largest[a] > largest[b]; });
+                  [&](std::size_t a, std::size_t b) { return excess[a] > excess[b]; });
         aside.resize(mayLeave);
     }
     for (std::size_t k : aside)

@@ -34,13 +34,15 @@ namespace kovarim {
 //
 // Blunders.
 //  1. Robust start: under the best triple's parameters, every point outside
-//     the triple has three residuals. Their robust scale is
-//     1.4826 · median |residual| (the MAD about zero, which is σ for normal
-//     errors), over these points only: seven of the triple's own nine
-//     residuals are zero by construction. A point with a residual beyond
-//     kRobustK (5) times that scale does not take part at first. With fewer
-//     than five points outside the triple nothing is set aside, and never so
-//     many that fewer than four points would take part.
+//     the triple has three residuals. Their robust scale, for each axis
+//     apart, is 1.4826 · median |residual| (the MAD about zero, which is σ
+//     for normal errors), over these points only: seven of the triple's own
+//     nine residuals are zero by construction. Apart, because a triple fixes
+//     the tilt of a flat network poorly: its height residuals grow with the
+//     distance while those in plan stay small. A point with a residual beyond
+//     kRobustK (5) times its axis's scale does not take part at first. With
+//     fewer than five points outside the triple nothing is set aside, and
+//     never so many that fewer than four points would take part.
 //  2. Data snooping, one point at a time. For point i with residuals v_i,
 //     Ω_i = v_iᵀ·Q_i⁻¹·v_i, Q_i = I − A_i·Q·A_iᵀ, is exactly what vᵀv loses
 //     when the point leaves the fit; the test value is
@@ -100,7 +102,8 @@ struct Adjustment {
     double criticalOthers = 0.0; // F(α; 3, r)
 
     bool robustStart = false; // enough points outside the triple to set any aside
-    double robustLimit = 0.0; // kRobustK · 1.4826 · MAD, at least the rounding
+    // kRobustK · 1.4826 · MAD for X, Y and Z, at least the rounding.
+    std::array<double, 3> robustLimit{};
     int setAsideAtStart = 0;
 
     std::array<int, 3> triple{}; // the best triple's point numbers; 0 when there was none
