@@ -286,6 +286,20 @@ TEST(AdjustFromTriple, BringsBackAPointSetAsideAtTheStartThatPasses) {
     EXPECT_EQ(a.used, 12);
 }
 
+// A flat network: heights span 160 m over 6 km, so a triple's tilt is poor
+// and its height residuals grow with the distance. Scaled per axis, the
+// robust start sets aside the gross error and hardly any good point.
+TEST(AdjustFromTriple, SetsAsideAtTheStartOnlyWhatIsFarOffOnItsOwnAxis) {
+    const CommonPointTable table = WithError(Noisy(60, 0.003, 21), 30, 0.25, 0, 0);
+    const Adjustment a =
+        AdjustFromTriple(table, std::vector<bool>(60), TripleChoice{1, 1, 2, 3, 0}, kDefaultAlpha);
+    ASSERT_TRUE(a.robustStart);
+    EXPECT_TRUE(a.points[29].setAsideAtStart);
+    EXPECT_LE(a.setAsideAtStart, 3);
+    EXPECT_GT(a.robustLimit[2], a.robustLimit[0]);
+    EXPECT_EQ(a.points[29].state, PointState::Blunder);
+}
+
 TEST(AdjustFromTriple, NeverGoesBelowFourPointsNorTestsWhatHoldsTheGeometry) {
     // Four points, one 30 cm off: nothing can leave, so it stays, failing.
     const Adjustment a = AdjustTable(
