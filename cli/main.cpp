@@ -1,8 +1,9 @@
 // kovarim-cli: the window's three commands without a window.
 //
 //   kovarim-cli estimate FILE [--params PARAMS]
-//   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force]
-//   kovarim-cli point --params PARAMS X Y Z
+//   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force] [--inverse]
+//   kovarim-cli point --params PARAMS X Y Z [--inverse]
+//   kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json]
 //
 // Results go to standard output, errors (the window's message texts) to
 // standard error, and the exit status says which: 0 done, 1 bad input or a
@@ -18,10 +19,13 @@
 #include <vector>
 
 #include "base/error.h"
+#include "cli/adjust_command.h"
+#include "cli/parameter_target.h"
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
 #include "estimation/accuracy_report.h"
+#include "estimation/adjustment.h"
 #include "estimation/estimate.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
@@ -46,9 +50,25 @@ constexpr const char *kHelp =
     "      Converts a point file (name,x,y,z) with a parameter file. OUTPUT defaults\n"
     "      to INPUT less its last four characters, plus \"to\"; \"-\" is standard input\n"
     "      or output; an existing non-empty OUTPUT is replaced only with --force.\n"
+    "      --inverse 由新坐标系反算回原坐标系（精确解算，不是取反参数的近似）。\n"
+    "      --inverse converts from the new system back to the original one (solved\n"
+    "      exactly, not the negated-parameter approximation).\n"
     "  kovarim-cli point --params PARAMS X Y Z\n"
     "      转换一个点，按窗口下方三个文本框的样子输出 X' Y' Z'。\n"
     "      Converts one point and prints X' Y' Z' as the window's lower boxes show them.\n"
+    "      --inverse 同上，反算。--inverse converts back, as for convert.\n"
+    "  kovarim-cli adjust FILE [--params PARAMS] [--check NAMES] [--alpha A] [--json]\n"
+    "      最小二乘平差：由最优三点起算，全部好点等权参与，逐点数据探测剔除粗差（显著水平\n"
+    "      --alpha，默认 0.001），--check 所列点（逗号分隔）不参与、只作检核；在公共点文件旁\n"
+    "      写出七参数平差报告；--params 写出平差参数（convert、point 可直接使用）；--json 在\n"
+    "      标准输出给出 JSON。假定新坐标系坐标误差等精度、互相独立。窗口的参数仍是最优三点的。\n"
+    "      Least-squares adjustment over all good points, equal weights, started from\n"
+    "      the best triple; blunders found by data snooping (significance --alpha,\n"
+    "      default 0.001); --check NAME[,NAME...] holds points out as check points.\n"
+    "      Writes <FILE less .txt>七参数平差报告.txt; --params writes the adjusted\n"
+    "      parameters for convert and point; --json prints one JSON object. Assumes\n"
+    "      equal, independent errors in the new system's coordinates. The window's\n"
+    "      parameters remain the best triple's.\n"
     "  kovarim-cli --help | --version\n"
     "\n"
     "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
@@ -64,6 +84,10 @@ struct Arguments {
     std::vector<std::string> positional;
     std::optional<std::string> params;
     bool force = false;
+    bool inverse = false;
+    bool json = false;                // adjust
+    std::vector<std::string> check;   // adjust, each NAME[,NAME...]
+    std::optional<std::string> alpha; // adjust
 };
 
 Arguments Parse(int argc, char *argv[], int first) {
@@ -77,6 +101,21 @@ Arguments Parse(int argc, char *argv[], int first) {
             optionsEnd = true;
         } else if (arg == "--force") {
             args.force = true;
+        } else if (arg == "--inverse") {
+            args.inverse = true;
+        } else if (arg == "--json") {
+            args.json = true;
+        } else if (arg == "--check" || arg == "--alpha") {
+            if (i + 1 == argc)
+                throw Usage{arg + " 后面缺少值 (" + arg + " needs a value)"};
+            if (arg == "--check")
+                args.check.push_back(argv[++i]);
+            else
+                args.alpha = argv[++i];
+        } else if (arg.rfind("--check=", 0) == 0) {
+            args.check.push_back(arg.substr(8));
+        } else if (arg.rfind("--alpha=", 0) == 0) {
+            args.alpha = arg.substr(8);
         } else if (arg == "--params" || arg.rfind("--params=", 0) == 0) {
             if (arg == "--params" && i + 1 == argc)
                 throw Usage{"--params 后面缺少参数文件名 (--params needs a file)"};
@@ -110,11 +149,7 @@ int Estimate(const Arguments &args) {
     // must be neither the input nor the report, and must be writable.
     std::optional<ReplacementFile> paramsFile;
     if (args.params) {
-        if (platform::SameFile(*args.params, file))
-            throw Error::InFile(*args.params, "参数文件就是公共点文件，不能写入；请另选参数文件名");
-        if (platform::SameFile(*args.params, ReportPathFor(file)))
-            throw Error::InFile(*args.params,
-                                "参数文件就是精度评估报告，不能写入；请另选参数文件名");
+        cli::RefuseParameterFileOver(*args.params, file, ReportPathFor(file));
         paramsFile.emplace(*args.params);
     }
     std::optional<Estimation> estimation = kovarim::Estimate(file, {});
@@ -144,6 +179,7 @@ int Estimate(const Arguments &args) {
 int Convert(const Arguments &args) {
     Expect(args, 1, 2, true);
     const Params params = ReadParameterFile(*args.params);
+    const Direction direction = args.inverse ? Direction::Inverse : Direction::Forward;
     const std::string &input = args.positional[0];
     std::string output;
     if (input.empty())
@@ -175,7 +211,7 @@ int Convert(const Arguments &args) {
         return 0;
     };
     if (input != "-" && output != "-")
-        return refuseReplacing(ConvertFile(input, output, params, replace));
+        return refuseReplacing(ConvertFile(input, output, params, replace, direction));
 
     std::optional<FieldReader> reader;
     if (input == "-")
@@ -183,7 +219,7 @@ int Convert(const Arguments &args) {
     else
         reader.emplace(input);
     if (output != "-")
-        return refuseReplacing(ConvertFile(*reader, output, params, replace));
+        return refuseReplacing(ConvertFile(*reader, output, params, replace, direction));
 
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
@@ -199,7 +235,7 @@ int Convert(const Arguments &args) {
     long long converted = 0;
     ConvertRecords(
         *reader, params, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
-        converted);
+        converted, direction);
     std::rewind(spool.get());
     char block[1 << 16];
     for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
@@ -209,13 +245,28 @@ int Convert(const Arguments &args) {
     return 0;
 }
 
+int Adjust(const Arguments &args) {
+    Expect(args, 1, 1, false);
+    cli::AdjustArguments adjust{args.positional[0], args.params, args.check, kDefaultAlpha,
+                                args.json};
+    if (args.alpha) {
+        const ParsedNumber alpha = ParseFieldNumber(*args.alpha);
+        if (alpha.status != NumberParse::Ok ||
+            !(alpha.value >= kSmallestAlpha && alpha.value <= kLargestAlpha))
+            throw Usage{"--alpha 应在 1e-10 与 0.05 之间 (--alpha must lie in [1e-10, 0.05])"};
+        adjust.alpha = alpha.value;
+    }
+    return cli::RunAdjust(adjust);
+}
+
 int Point(const Arguments &args) {
     Expect(args, 3, 3, true);
     const Params params = ReadParameterFile(*args.params);
     std::string shown[3];
     ConvertSinglePoint(
         params, args.positional[0], args.positional[1], args.positional[2],
-        [&](Axis axis, const std::string &text) { shown[static_cast<int>(axis)] = text; });
+        [&](Axis axis, const std::string &text) { shown[static_cast<int>(axis)] = text; },
+        args.inverse ? Direction::Inverse : Direction::Forward);
     std::printf("%s %s %s\n", shown[0].c_str(), shown[1].c_str(), shown[2].c_str());
     return 0;
 }
@@ -241,6 +292,12 @@ int Run(int argc, char *argv[]) {
             return 0;
         }
         const Arguments args = Parse(argc, argv, 2);
+        if (args.inverse && command != "convert" && command != "point")
+            throw Usage{"--inverse 只用于 convert 和 point (--inverse is for convert and point)"};
+        if ((args.json || !args.check.empty() || args.alpha) && command != "adjust")
+            throw Usage{"--json、--check、--alpha 只用于 adjust (they are for adjust)"};
+        if (command == "adjust")
+            return Adjust(args);
         if (command == "estimate")
             return Estimate(args);
         if (command == "convert")

@@ -75,7 +75,8 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
 }
 
 void ConvertRecords(FieldReader &input, const Params &params,
-                    const std::function<void(std::string_view)> &write, long long &converted) {
+                    const std::function<void(std::string_view)> &write, long long &converted,
+                    Direction direction) {
     const std::string &inputPath = input.path();
     // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
     std::string text;
@@ -99,11 +100,12 @@ void ConvertRecords(FieldReader &input, const Params &params,
                 text += ',';
             }
             try {
-                AppendDelimitedNumber(text, RoundCoordinate(TransformX(params, X, Y, Z)));
+                const Point3 to = TransformPoint(params, direction, X, Y, Z);
+                AppendDelimitedNumber(text, RoundCoordinate(to.X));
                 text += ',';
-                AppendDelimitedNumber(text, RoundCoordinate(TransformY(params, X, Y, Z)));
+                AppendDelimitedNumber(text, RoundCoordinate(to.Y));
                 text += ',';
-                AppendDelimitedNumber(text, RoundCoordinate(TransformZ(params, X, Y, Z)));
+                AppendDelimitedNumber(text, RoundCoordinate(to.Z));
             } catch (const Error &overflow) {
                 throw Error::AtLine(inputPath, line.number,
                                     RecordText(record) + "：" + overflow.problem());
@@ -126,17 +128,18 @@ void ConvertRecords(FieldReader &input, const Params &params,
 }
 
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
-                         const Params &params, const std::function<bool()> &confirmReplace) {
+                         const Params &params, const std::function<bool()> &confirmReplace,
+                         Direction direction) {
     // Replacing the output would delete the input before it is read.
     if (platform::SameFile(inputPath, outputPath))
         throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     // The input first: when it cannot be read, the old output stays as it is.
     FieldReader input(inputPath);
-    return ConvertFile(input, outputPath, params, confirmReplace);
+    return ConvertFile(input, outputPath, params, confirmReplace, direction);
 }
 
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
-                         const std::function<bool()> &confirmReplace) {
+                         const std::function<bool()> &confirmReplace, Direction direction) {
     const bool outputExisted = platform::KindOf(outputPath) != platform::Kind::Missing;
     TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
     if (output.Length() > 0 && !confirmReplace()) {
@@ -162,7 +165,7 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
                 start();
                 output.Write(lines);
             },
-            converted);
+            converted, direction);
     } catch (const Error &e) {
         if (!started && !outputExisted) {
             try {

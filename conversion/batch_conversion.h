@@ -36,17 +36,23 @@ enum class BatchOutcome { Converted, Cancelled };
 // fields, a coordinate that is not a number, overflow, a write failure)
 // throws Error naming the file and the line; the lines written before it stay,
 // and an error in the input says how many there are.
+//
+// Direction::Inverse converts from the new system back to the original one
+// (InverseTransformPoint), in the same forms.
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
-                         const Params &params, const std::function<bool()> &confirmReplace);
+                         const Params &params, const std::function<bool()> &confirmReplace,
+                         Direction direction = Direction::Forward);
 
 // The same from an input already open (standard input, say).
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
-                         const std::function<bool()> &confirmReplace);
+                         const std::function<bool()> &confirmReplace,
+                         Direction direction = Direction::Forward);
 
 // The conversion itself: every record of `input` into lines handed to
 // `write` a block at a time, in order. `converted` says how many records
 // were handed on, also when an Error in the input stops it.
 void ConvertRecords(FieldReader &input, const Params &params,
-                    const std::function<void(std::string_view)> &write, long long &converted);
+                    const std::function<void(std::string_view)> &write, long long &converted,
+                    Direction direction = Direction::Forward);
 
 } // namespace kovarim

@@ -48,13 +48,18 @@ std::string ProjString(const Params &p) {
 std::string ParameterFileText(const Params &params, const std::string &source,
                               const std::string &first, const std::string &second,
                               const std::string &third) {
-    std::string comment = "# Kovarim seven parameters, estimated from " + source +
-                          " with the triple " + first + "--" + second + "--" + third;
-    // A file name may hold a line end; the comment must stay one line.
-    for (char &c : comment)
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    std::string text = comment + "\n";
+    return ParameterFileText(params, {"Kovarim seven parameters, estimated from " + source +
+                                      " with the triple " + first + "--" + second + "--" + third});
+}
+
+std::string ParameterFileText(const Params &params, const std::vector<std::string> &comments) {
+    std::string text;
+    for (const std::string &comment : comments) {
+        text += "# ";
+        for (char c : comment)
+            text += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+        text += "\n";
+    }
     for (int n = DX; n <= RotZ; ++n)
         text += std::string(kKeys[n]) + " = " + Exact(params[n]) + "\n";
     return text + "proj = " + ProjString(params) + "\n";

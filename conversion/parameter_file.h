@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "model/seven_parameters.h"
 
@@ -24,6 +25,11 @@ namespace kovarim {
 std::string ParameterFileText(const Params &params, const std::string &source,
                               const std::string &first, const std::string &second,
                               const std::string &third);
+
+// The same with comment lines of one's own, UTF-8, each written after "# ";
+// a control character in them (a line end in a quoted name, say) becomes a
+// space, so that no comment can turn into a line of its own.
+std::string ParameterFileText(const Params &params, const std::vector<std::string> &comments);
 
 // This model as a PROJ string: PROJ's helmert in its approximate form, with
 // coordinate-frame rotations in arc-seconds and the scale in ppm. PROJ

@@ -6,10 +6,11 @@
 namespace kovarim {
 namespace {
 
-double ReadBox(std::string_view text, const char *name) {
+// `system`: the system the typed point is in.
+double ReadBox(std::string_view text, const char *system, const char *name) {
     const ParsedNumber parsed = ParseLeadingNumber(text);
     if (parsed.status != NumberParse::Ok)
-        throw Error(std::string("原坐标系 ") + name + " 的数值超出双精度数的范围");
+        throw Error(std::string(system) + " " + name + " 的数值超出双精度数的范围");
     return parsed.value;
 }
 
@@ -17,8 +18,18 @@ double ReadBox(std::string_view text, const char *name) {
 
 void ConvertSinglePoint(const Params &params, std::string_view x, std::string_view y,
                         std::string_view z,
-                        const std::function<void(Axis, const std::string &)> &show) {
-    const double X = ReadBox(x, "X"), Y = ReadBox(y, "Y"), Z = ReadBox(z, "Z");
+                        const std::function<void(Axis, const std::string &)> &show,
+                        Direction direction) {
+    const char *system = direction == Direction::Inverse ? "新坐标系" : "原坐标系";
+    const double X = ReadBox(x, system, "X"), Y = ReadBox(y, system, "Y"),
+                 Z = ReadBox(z, system, "Z");
+    if (direction == Direction::Inverse) {
+        const Point3 back = InverseTransformPoint(params, X, Y, Z);
+        show(Axis::X, FormatNumber(RoundCoordinate(back.X)));
+        show(Axis::Y, FormatNumber(RoundCoordinate(back.Y)));
+        show(Axis::Z, FormatNumber(RoundCoordinate(back.Z)));
+        return;
+    }
     show(Axis::X, FormatNumber(RoundCoordinate(TransformX(params, X, Y, Z))));
     show(Axis::Y, FormatNumber(RoundCoordinate(TransformY(params, X, Y, Z))));
     show(Axis::Z, FormatNumber(RoundCoordinate(TransformZ(params, X, Y, Z))));

@@ -15,8 +15,11 @@ enum class Axis { X, Y, Z };
 // then computes X', Y' and Z' one after the other, rounds each to 3 decimal
 // places and hands its text to `show` before the next is computed. An
 // overflow throws Error; the results shown before it stay shown.
+// Direction::Inverse converts a point of the new system back: the three
+// come from one solve (InverseTransformPoint) and are shown in the same forms.
 void ConvertSinglePoint(const Params &params, std::string_view x, std::string_view y,
                         std::string_view z,
-                        const std::function<void(Axis, const std::string &)> &show);
+                        const std::function<void(Axis, const std::string &)> &show,
+                        Direction direction = Direction::Forward);
 
 } // namespace kovarim

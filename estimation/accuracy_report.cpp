@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "base/error.h"
-#include "estimation/solve_equations.h"
+#include "estimation/estimate.h"
 #include "textio/column_printer.h"
 #include "textio/encoding.h"
 #include "textio/gbk_texts.h"
@@ -40,22 +40,6 @@ double Residual(const CommonPointTable &table, const CommonPoint &point, char ax
 
 std::string ReportPathFor(const std::string &commonPointPath) {
     return DropLastCharacters(commonPointPath, 4) + "七参数精度评估.txt";
-}
-
-std::optional<EquationSystem> SolveChosenTriple(const CommonPointTable &table,
-                                                const TripleChoice &choice) {
-    EquationSystem system;
-    BuildEquations(table, choice.First, choice.Second, choice.Third, system);
-    if (!SolveEquations(system))
-        return std::nullopt;
-    return system;
-}
-
-Params ParametersOf(const EquationSystem &solved) {
-    Params params{};
-    for (int m = 1; m <= 7; ++m)
-        params[m] = solved.b[m];
-    return params;
 }
 
 LargestResidual WriteAccuracyReport(TextFileWriter &report, const CommonPointTable &table,

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "estimation/common_points.h"
@@ -15,14 +14,6 @@ namespace kovarim {
 // characters (normally ".txt"), followed by "七参数精度评估.txt"; so it lands in
 // the folder of the common-point file.
 std::string ReportPathFor(const std::string &commonPointPath);
-
-// The chosen triple's system, built and solved once more; nothing when the
-// solve fails, which is what "no triple chosen" (all zero) gives.
-std::optional<EquationSystem> SolveChosenTriple(const CommonPointTable &table,
-                                                const TripleChoice &choice);
-
-// The seven parameters of a solved system: b(1) to b(7).
-Params ParametersOf(const EquationSystem &solved);
 
 // The residual of largest magnitude in the report, rounded as printed: the
 // first one in file order, X before Y before Z, of that magnitude.

@@ -5,10 +5,27 @@
 #include "base/error.h"
 #include "estimation/accuracy_report.h"
 #include "estimation/common_points.h"
+#include "estimation/solve_equations.h"
 #include "textio/number_text.h"
 #include "textio/text_file.h"
 
 namespace kovarim {
+
+std::optional<EquationSystem> SolveChosenTriple(const CommonPointTable &table,
+                                                const TripleChoice &choice) {
+    EquationSystem system;
+    BuildEquations(table, choice.First, choice.Second, choice.Third, system);
+    if (!SolveEquations(system))
+        return std::nullopt;
+    return system;
+}
+
+Params ParametersOf(const EquationSystem &solved) {
+    Params params{};
+    for (int m = 1; m <= 7; ++m)
+        params[m] = solved.b[m];
+    return params;
+}
 
 Estimation::Estimation(Params params, Summary summary, std::unique_ptr<ReplacementFile> report)
     : params_(params), summary_(std::move(summary)), report_(std::move(report)) {}

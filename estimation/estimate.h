@@ -4,12 +4,22 @@
 #include <memory>
 #include <string>
 
+#include "estimation/equations.h"
 #include "estimation/triple_search.h"
 #include "model/seven_parameters.h"
 
 namespace kovarim {
 
 class ReplacementFile;
+
+// The chosen triple's system, built and solved once more; nothing when the
+// solve fails, which is what "no triple chosen" (all zero) gives. The
+// accuracy report and the adjustment both take the triple's parameters from here.
+std::optional<EquationSystem> SolveChosenTriple(const CommonPointTable &table,
+                                                const TripleChoice &choice);
+
+// The seven parameters of a solved system: b(1) to b(7).
+Params ParametersOf(const EquationSystem &solved);
 
 // What an estimation tells its front end while it runs.
 struct EstimationHooks {

@@ -47,6 +47,29 @@ double TransformZ(const Params &p, double X, double Y, double Z);
 // Original X, Y, Z (any unit) to new X', Y', Z' (the same unit), unrounded.
 Point3 TransformPoint(const Params &p, double X, double Y, double Z);
 
+// The exact inverse of TransformPoint: the original X, Y, Z whose forward
+// transformation is the given new X', Y', Z'. The forward map is
+// X' = T + (I + M)·X with M = Scale·I + R (R as above), so this solves
+// (I + M)·X = X' − T, a 3 × 3 system, in closed form: I + M is (1 + Scale)·I
+// plus a skew-symmetric matrix, whose inverse is known. Not PROJ's inverse,
+// which applies the negated parameters and drifts by their square.
+//
+// Written as X = X' − (T + (I + M)⁻¹·M·(X' − T)), so that the only rounding
+// at the coordinates' own magnitude is the last subtraction; then one step of
+// refinement against the forward map as evaluated above, so that X → X' → X
+// returns X exactly in all but near-tie cases, and within one unit in the last
+// place always. Throws Error when 1 + Scale is 0 (no inverse) or the result
+// is not a finite number.
+Point3 InverseTransformPoint(const Params &p, double Xn, double Yn, double Zn);
+
+// Which way a conversion goes: original to new (the window's), or back.
+enum class Direction { Forward, Inverse };
+
+inline Point3 TransformPoint(const Params &p, Direction direction, double X, double Y, double Z) {
+    return direction == Direction::Forward ? TransformPoint(p, X, Y, Z)
+                                           : InverseTransformPoint(p, X, Y, Z);
+}
+
 // value·10^places rounded to the nearest integer, exact halves to the even
 // one, divided by 10^places. Throws Error on overflow. A zero from below comes
 // out as −0.0; the text forms write it as 0.

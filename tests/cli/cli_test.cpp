@@ -18,7 +18,9 @@
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
+#include "estimation/adjustment_report.h"
 #include "estimation/estimate.h"
+#include "json_value.h"
 #include "testkit.h"
 #include "textio/encoding.h"
 
@@ -157,6 +159,159 @@ TEST(KovarimCli, ConvertsAndPointsAsTheWindowDoes) {
     }
 }
 
+// --inverse converts back with the core's exact inverse, through both commands.
+TEST(KovarimCli, ConvertsAndPointsBackWithInverse) {
+    testkit::TempDir cli, core;
+    cli.Write("gps.txt", Example("common_points.txt"));
+    ASSERT_EQ(Cli(cli, {"estimate", "gps.txt", "--params", "p.txt"}).status, 0);
+    const Params params = ReadParameterFile(cli.Path("p.txt"));
+    const std::string batch = Example("batch_points.txt");
+    cli.Write("pts.txt", batch);
+    ConvertFile(
+        core.Write("pts.txt", batch), core.Path("ptsto"), params, [] { return true; },
+        Direction::Inverse);
+    const Outcome converted = Cli(cli, {"convert", "--inverse", "--params", "p.txt", "pts.txt"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_EQ(testkit::ReadBytes(cli.Path("ptsto")), testkit::ReadBytes(core.Path("ptsto")));
+
+    std::string shown[3];
+    ConvertSinglePoint(
+        params, "2860229.32", "592371.83", "7.25",
+        [&](Axis a, const std::string &t) { shown[static_cast<int>(a)] = t; }, Direction::Inverse);
+    const Outcome point =
+        Cli(cli, {"point", "--params", "p.txt", "2860229.32", "592371.83", "7.25", "--inverse"});
+    EXPECT_EQ(point.status, 0) << point.err;
+    EXPECT_EQ(point.out, shown[0] + " " + shown[1] + " " + shown[2] + "\n");
+    const Outcome forward =
+        Cli(cli, {"point", "--params", "p.txt", "2860229.32", "592371.83", "7.25"});
+    EXPECT_NE(forward.out, point.out); // the option is not ignored
+}
+
+// kovarim-cli adjust on the example: 东山 found, the other 11 used, σ0 of a
+// few millimetres; the report, the parameter file and --json all hold the
+// core's numbers to the last bit, from a GBK or a UTF-8 file alike.
+TEST(KovarimCli, AdjustsTheExampleAsTheCoreDoes) {
+    for (const auto &[encoding, content] : CommonPointFiles()) {
+        testkit::TempDir cli, core;
+        cli.Write("gps.txt", content);
+        const Outcome run = Cli(cli, {"adjust", "gps.txt", "--params", "p.txt", "--json"});
+        ASSERT_EQ(run.status, 0) << encoding << ": " << run.err;
+        EXPECT_EQ(run.err, "") << encoding;
+        AdjustedFile expected = AdjustCommonPointFile(core.Write("gps.txt", content), {});
+        expected.report->Commit();
+        const Adjustment &a = expected.adjustment;
+        EXPECT_EQ(testkit::ReadBytes(cli.Path("gps七参数平差报告.txt")),
+                  testkit::ReadBytes(core.Path("gps七参数平差报告.txt")))
+            << encoding;
+        EXPECT_EQ(ReadParameterFile(cli.Path("p.txt")), a.params) << encoding;
+
+        const auto json = testkit::JsonReader::Read(run.out);
+        ASSERT_TRUE(json) << run.out;
+        const testkit::JsonValue &j = *json;
+        const char *keys[] = {"DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
+        for (int n = DX; n <= RotZ; ++n) {
+            EXPECT_EQ(j["params"][keys[n - 1]].number, a.params[n]) << keys[n - 1];
+            EXPECT_EQ(j["sigma"][keys[n - 1]].number, a.sigma[n]) << keys[n - 1];
+        }
+        EXPECT_EQ(j["sigma0"].number, a.sigma0);
+        EXPECT_GT(a.sigma0, 0.001);
+        EXPECT_LT(a.sigma0, 0.005);
+        EXPECT_EQ(j["redundancy"].number, 26);
+        EXPECT_EQ(j["centroid"][0].number, a.centroid.X);
+        EXPECT_EQ(j["centroid_translation"][2].number, a.centroidShift[2]);
+        ASSERT_EQ(j["correlation"].array.size(), 7u);
+        for (int k = 0; k < 7; ++k) {
+            ASSERT_EQ(j["correlation"][k].array.size(), 7u);
+            EXPECT_EQ(j["correlation"][k][k].number, 1.0);
+            EXPECT_EQ(j["correlation"][k][6 - k].number, a.correlation[k][6 - k]);
+        }
+        const std::vector<std::string> names = {"王家庄", "李村", "GPS03", "张庄", "石桥", "GPS06",
+                                                "东山",   "西岭", "GPS09", "南湾", "北塔", "GPS12"};
+        ASSERT_EQ(j["points"].array.size(), names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const testkit::JsonValue &p = j["points"][i];
+            EXPECT_EQ(p["name"].string, names[i]);
+            EXPECT_EQ(p["state"].string, names[i] == "东山" ? "blunder" : "used") << names[i];
+            EXPECT_EQ(p["residual"][0].number, a.points[i].residual[0]) << names[i];
+            EXPECT_EQ(p["test"].number, *a.points[i].test) << names[i];
+        }
+        EXPECT_EQ(j["triple"][0].string, "GPS03");
+        EXPECT_EQ(j["triple"][1].string, "石桥");
+        EXPECT_EQ(j["triple"][2].string, "GPS12");
+    }
+}
+
+// The adjusted parameter file converts with convert as the core converts,
+// and its PROJ line gives cct the same coordinates.
+TEST(KovarimCli, AdjustedParametersConvertAndGoThroughCct) {
+    testkit::TempDir dir, core;
+    dir.Write("gps.txt", Example("common_points.txt"));
+    const Outcome run = Cli(dir, {"adjust", "gps.txt", "--params", "p.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("粗差 blunders: 东山"), std::string::npos) << run.out;
+    const std::string text = testkit::ReadBytes(dir.Path("p.txt"));
+    EXPECT_NE(text.find("# blunders: 东山\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("# points used (11): 王家庄, 李村,"), std::string::npos) << text;
+    const Params params = ReadParameterFile(dir.Path("p.txt"));
+    const std::string batch = Example("batch_points.txt");
+    dir.Write("pts.txt", batch);
+    ConvertFile(core.Write("pts.txt", batch), core.Path("ptsto"), params, [] { return true; });
+    ASSERT_EQ(Cli(dir, {"convert", "--params", "p.txt", "pts.txt"}).status, 0);
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), testkit::ReadBytes(core.Path("ptsto")));
+
+    if (std::system("command -v cct >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "cct (Debian package proj-bin) is not installed";
+    const std::string proj = text.substr(text.find("proj = ") + 7, std::string::npos);
+    dir.Write("points", "2860321.78 592341.79 12.5 0\n2858000 589000 180 0\n");
+    const std::string command = "cd '" + dir.Path("") + "' && cct -d 10 " +
+                                proj.substr(0, proj.find('\n')) + " points > cct.out 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::istringstream cct(testkit::ReadBytes(dir.Path("cct.out")));
+    for (const Point3 &in : {Point3{2860321.78, 592341.79, 12.5}, Point3{2858000, 589000, 180}}) {
+        const Point3 ours = TransformPoint(params, in.X, in.Y, in.Z);
+        double x = 0, y = 0, z = 0, t = 0;
+        ASSERT_TRUE(cct >> x >> y >> z >> t);
+        EXPECT_NEAR(x, ours.X, 1e-6);
+        EXPECT_NEAR(y, ours.Y, 1e-6);
+        EXPECT_NEAR(z, ours.Z, 1e-6);
+    }
+}
+
+// Check points by name (both option forms, commas inside), the stated
+// significance, and names that JSON must escape.
+TEST(KovarimCli, AdjustsWithCheckPointsAlphaAndAnyName) {
+    testkit::TempDir dir;
+    dir.Write("gps.txt", Example("common_points.txt"));
+    const Outcome checked = Cli(dir, {"adjust", "gps.txt", "--check", "北塔,GPS09", "--check=GPS06",
+                                      "--alpha", "0.01", "--json"});
+    ASSERT_EQ(checked.status, 0) << checked.err;
+    const auto j = testkit::JsonReader::Read(checked.out);
+    ASSERT_TRUE(j) << checked.out;
+    EXPECT_EQ((*j)["alpha"].number, 0.01);
+    int checks = 0;
+    for (const testkit::JsonValue &p : (*j)["points"].array)
+        checks += p["state"].string == "check";
+    EXPECT_EQ(checks, 3);
+    EXPECT_EQ((*j)["check_rms"].array.size(), 4u);
+
+    std::string odd;
+    const char *names[] = {"Q\"1", "B\\2", "C\t3", "D4", "E/5"};
+    for (int i = 0; i < 5; ++i) {
+        char line[160];
+        const double x = 1000.0 * (i % 3), y = 700.0 * (i * i % 5), z = 40.0 * i;
+        std::snprintf(line, sizeof line, "%s,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f\r\n", names[i], x, y, z,
+                      x + 10.001 * (i == 2), y - 5, z + 2);
+        odd += line;
+    }
+    dir.Write("odd.txt", odd);
+    const Outcome run = Cli(dir, {"adjust", "odd.txt", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto k = testkit::JsonReader::Read(run.out);
+    ASSERT_TRUE(k) << run.out;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ((*k)["points"][i]["name"].string, names[i]);
+}
+
 // Failures say why on standard error and leave standard output empty.
 TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
     testkit::TempDir dir;
@@ -179,6 +334,13 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
          "未知的选项"},
         {"missing --params", {"point", "1", "2", "3"}, 2, "--params"},
         {"too many values", {"point", "--params", "p.txt", "1", "2", "3", "4"}, 2, "参数个数"},
+        {"--inverse for estimate", {"estimate", "two.txt", "--inverse"}, 2, "--inverse"},
+        {"--json for estimate", {"estimate", "two.txt", "--json"}, 2, "adjust"},
+        {"--alpha out of range", {"adjust", "two.txt", "--alpha", "0.06"}, 2, "--alpha"},
+        {"--alpha not a number", {"adjust", "two.txt", "--alpha=x"}, 2, "--alpha"},
+        {"--check without names", {"adjust", "two.txt", "--check"}, 2, "--check"},
+        {"adjust with two points", {"adjust", "two.txt"}, 1, "不足 4 个"},
+        {"adjust a missing file", {"adjust", "gone.txt"}, 1, "无法打开"},
         {"a line of three fields", {"convert", "--params", "p.txt", "pts.txt", "-"}, 1, "第 2 行"},
         {"no usable triple",
          {"estimate", "two.txt"},
@@ -194,6 +356,10 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
         {"bad parameter file", {"point", "--params", "bad.txt", "1", "2", "3"}, 1, "“one”"},
         {"missing parameter file", {"point", "--params", "none.txt", "1", "2", "3"}, 1, "无法打开"},
         {"overflow", {"point", "--params", "p.txt", "1e308", "1e308", "1e999"}, 1, "超出"},
+        {"overflow, converting back",
+         {"point", "--inverse", "--params", "p.txt", "1", "2", "1e999"},
+         1,
+         "新坐标系 Z 的数值超出"},
     };
     for (const auto &c : cases) {
         const Outcome run = Cli(dir, c.args);
@@ -202,6 +368,7 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.Path("two七参数精度评估.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("two七参数平差报告.txt")));
 }
 
 TEST(KovarimCli, ReplacesAnOutputOnlyWithForce) {
@@ -238,7 +405,15 @@ TEST(KovarimCli, NeverDestroysItsOwnInputOrOutput) {
         {"parameters over the report",
          {"estimate", "gps.txt", "--params", "gps七参数精度评估.txt"},
          "",
-         "参数文件就是精度评估报告"},
+         "参数文件就是报告文件"},
+        {"adjusted parameters over the input",
+         {"adjust", "gps.txt", "--params", "gps.txt"},
+         "",
+         "参数文件就是公共点文件"},
+        {"adjusted parameters over the adjustment report",
+         {"adjust", "gps.txt", "--params", "gps七参数平差报告.txt"},
+         "",
+         "参数文件就是报告文件"},
         {"parameters into a folder",
          {"estimate", "gps.txt", "--params", "folder"},
          "",
@@ -257,6 +432,7 @@ TEST(KovarimCli, NeverDestroysItsOwnInputOrOutput) {
         dir.Write("gps.txt", points);
         std::filesystem::create_hard_link(dir.Path("gps.txt"), dir.Path("hard.txt"));
         dir.Write("gps七参数精度评估.txt", "old report");
+        dir.Write("gps七参数平差报告.txt", "old adjustment");
         std::filesystem::create_directory(dir.Path("folder"));
         dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
         dir.Write("pts.txt", "P1,1,2,3\r\n");

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -249,6 +251,61 @@ TEST(ConvertFile, GivesTheSinglePointResultForTheSameNumbers) {
             lineStart = lineEnd + 2;
         }
     }
+}
+
+std::vector<std::string> Fields(const std::string &line) {
+    std::vector<std::string> fields(1);
+    for (char c : line)
+        if (c == ',')
+            fields.emplace_back();
+        else
+            fields.back().push_back(c);
+    return fields;
+}
+
+// A file converted forward and then back with --inverse's direction: every
+// line as the single-point inverse gives it, and back at the original
+// coordinates to within the two roundings to the millimetre.
+TEST(ConvertFile, InverseTakesAConvertedFileBackAsTheSinglePointInverseDoes) {
+    const Params p = MakeParams(-112.456, 78.123, 45.678, 3.2e-6, 8.7e-6, -1.16e-5, 1.75e-5);
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> plan(0, 6000), height(20, 180);
+    std::vector<std::array<double, 3>> originals;
+    std::string content;
+    for (int i = 0; i < 200; ++i) {
+        char line[120];
+        std::snprintf(line, sizeof line, "P%d,%.3f,%.3f,%.3f\r\n", i, 2858000 + plan(random),
+                      589000 + plan(random), height(random));
+        content += line;
+        const auto fields = Fields(std::string(line, std::strlen(line) - 2));
+        originals.push_back({std::stod(fields[1]), std::stod(fields[2]), std::stod(fields[3])});
+    }
+    testkit::TempDir dir;
+    ConvertFile(dir.Write("pts.txt", content), dir.Path("new.txt"), p, Never);
+    std::string converted;
+    std::istringstream forward(testkit::ReadBytes(dir.Path("new.txt")));
+    for (std::string line; std::getline(forward, line);) {
+        const auto f = Fields(line.substr(0, line.size() - 1)); // less the CR
+        converted += f[0] + "," + f[4] + "," + f[5] + "," + f[6] + "\r\n";
+    }
+    ConvertFile(dir.Write("new.txt", converted), dir.Path("back.txt"), p, Never,
+                Direction::Inverse);
+    std::istringstream back(testkit::ReadBytes(dir.Path("back.txt")));
+    std::size_t n = 0;
+    for (std::string line; std::getline(back, line); ++n) {
+        ASSERT_LT(n, originals.size());
+        const auto f = Fields(line.substr(0, line.size() - 1));
+        std::string single[3];
+        ConvertSinglePoint(
+            p, f[1], f[2], f[3],
+            [&](Axis a, const std::string &t) { single[static_cast<int>(a)] = t; },
+            Direction::Inverse);
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_EQ(f[4 + axis], single[axis]) << line;
+            EXPECT_NEAR(std::stod(f[4 + axis]), originals[n][axis], 0.001 + 1e-9) << line;
+        }
+    }
+    EXPECT_EQ(n, originals.size());
 }
 
 TEST(ProposedOutputName, DropsFourCharactersAndAppendsTo) {

@@ -38,6 +38,18 @@ TEST(ParameterFile, IsKeyEqualsValueWithAProjLine) {
                     "+ry=0 +rz=0 +s=1\n");
 }
 
+// Comments name points, and a quoted name may hold a line end: it must not
+// start a line of its own, which the reader would take for a key.
+TEST(ParameterFile, KeepsEveryCommentOnItsOwnLine) {
+    const Params params = MakeParams(1, 2, 3, 1e-6, 0, 0, 0);
+    const std::string text =
+        ParameterFileText(params, {"points used: A\r\nDX = 5, B\tC", "second"});
+    EXPECT_EQ(text.substr(0, text.find("\nDX = ") + 1),
+              "# points used: A  DX = 5, B C\n# second\n");
+    testkit::TempDir dir;
+    EXPECT_EQ(ReadParameterFile(dir.Write("p.txt", text)), params);
+}
+
 // PROJ multiplies its rotations by (1 + s); the string divides that out.
 TEST(ProjString, GivesRotationsInArcSecondsDividedByOnePlusScale) {
     const double radiansPerArcSecond = 3.14159265358979323846 / 648000.0;

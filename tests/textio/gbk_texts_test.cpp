@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "estimation/adjustment_texts.h"
+
 namespace kovarim {
 namespace {
 
@@ -24,6 +26,11 @@ std::string ToGbk(std::string_view utf8) {
 
 TEST(GbkTexts, AreTheGbkEncodingOfTheirReadableText) {
     for (const gbk::Text &text : gbk::kAll)
+        EXPECT_EQ(text.bytes, ToGbk(text.readable)) << text.readable;
+}
+
+TEST(GbkTexts, AdjustmentReportTextsAreTheGbkEncodingOfTheirReadableText) {
+    for (const gbk::Text &text : gbk::kAdjustmentAll)
         EXPECT_EQ(text.bytes, ToGbk(text.readable)) << text.readable;
 }
 

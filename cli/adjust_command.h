@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kovarim::cli {
+
+// kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json]
+struct AdjustArguments {
+    std::string file;
+    std::optional<std::string> params; // the parameter file to write
+    std::vector<std::string> check;    // each "NAME[,NAME...]" as given
+    double alpha = 0.001;              // already checked by the caller
+    bool json = false;
+};
+
+// Adjusts, writes the report (and the parameter file) and puts them in place
+// only when all succeeded, then prints a summary or one JSON object on
+// standard output. Returns the exit status; throws Error like the core.
+int RunAdjust(const AdjustArguments &args);
+
+} // namespace kovarim::cli

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace kovarim {
+
+// The F distribution with d1 and d2 degrees of freedom, for the adjustment's
+// tests. The standard library has no distribution functions and Eigen none
+// either; these follow the regularized incomplete beta function
+// (P(F > f) = I_y(d2/2, d1/2) with y = d2 / (d2 + d1·f)), evaluated by its
+// continued fraction, good to about ten digits.
+
+// P(F > f) for f ≥ 0 and positive degrees of freedom.
+double FUpperTail(double f, double d1, double d2);
+
+// The critical value: the f with P(F > f) = alpha, 0 < alpha < 1.
+double FCriticalValue(double alpha, double d1, double d2);
+
+} // namespace kovarim

@@ -1,0 +1,49 @@
+#include "estimation/f_distribution.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+namespace kovarim {
+namespace {
+
+// Upper critical values of F as printed in the usual tables (e.g. NIST/SEMATECH
+// e-Handbook of Statistical Methods, 1.3.6.7.3, and the 0.001 tables of
+// Pearson & Hartley), to the digits printed there.
+TEST(FCriticalValue, MatchesPrintedTables) {
+    const struct {
+        double alpha, d1, d2, value, tolerance;
+    } cases[] = {
+        {0.05, 1, 1, 161.448, 0.001}, {0.05, 3, 10, 3.708, 0.001},
+        {0.01, 3, 10, 6.552, 0.001},  {0.001, 3, 10, 12.553, 0.001},
+        {0.05, 3, 20, 3.098, 0.001},  {0.01, 3, 20, 4.938, 0.001},
+        {0.001, 3, 20, 8.098, 0.001}, {0.001, 3, 2, 999.17, 0.01},
+        {0.05, 2, 5, 5.786, 0.001},   {0.001, 1, 10, 21.04, 0.01},
+        {0.05, 10, 10, 2.978, 0.001}, {0.001, 3, 1e7, 5.4221, 0.0002},
+    };
+    for (const auto &c : cases)
+        EXPECT_NEAR(FCriticalValue(c.alpha, c.d1, c.d2), c.value, c.tolerance)
+            << c.alpha << " " << c.d1 << " " << c.d2;
+}
+
+// With two numerator degrees of freedom the tail has a closed form,
+// P(F > f) = (1 + 2f/d2)^(−d2/2); it holds the continued fraction to about
+// ten digits over small and large d2 and tiny alphas.
+TEST(FCriticalValue, AgreesWithTheClosedFormForTwoDegreesOfFreedom) {
+    for (double d2 : {1.0, 2.0, 5.0, 29.0, 1000.0, 98301.0})
+        for (double alpha : {0.5, 0.05, 0.001, 1e-6, 1e-10}) {
+            const double exact = d2 / 2 * (std::pow(alpha, -2 / d2) - 1);
+            EXPECT_NEAR(FCriticalValue(alpha, 2, d2), exact, 1e-10 * exact) << d2 << " " << alpha;
+            EXPECT_NEAR(FUpperTail(exact, 2, d2), alpha, 1e-10 * alpha) << d2;
+        }
+}
+
+TEST(FUpperTail, IsOneAtZeroAndFallsToZero) {
+    EXPECT_EQ(FUpperTail(0, 3, 10), 1.0);
+    EXPECT_EQ(FUpperTail(-1, 3, 10), 1.0);
+    EXPECT_LT(FUpperTail(1e6, 3, 10), 1e-15);
+    EXPECT_GT(FUpperTail(1.0, 3, 10), FUpperTail(2.0, 3, 10));
+}
+
+} // namespace
+} // namespace kovarim
