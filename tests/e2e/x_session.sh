@@ -13,6 +13,7 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*"
     [ -f "$work/kovarim.log" ] && tail -n 20 "$work/kovarim.log"
+    [ -s "$work/xvfb.log" ] && tail -n 20 "$work/xvfb.log"
     exit 1
 }
 # Waits up to $1 seconds for the command after it to succeed.
@@ -24,7 +25,7 @@ wait_for() {
 
 # Xvfb picks a free display and names it once it accepts clients.
 start_x() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     pids+=($!)
     wait_for 10 grep -q '[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"

@@ -1,18 +1,25 @@
+// The Qt front of the window: what Qt itself decides (pixels, tab order,
+// keys, fonts, accessible texts, input dropped while an estimation runs, the
+// message boxes' titles and the dialogs' filters) and that the buttons reach
+// the window logic. The behaviour behind the buttons is tested without any
+// toolkit in tests/window/.
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/form1.h"
-#include "scripted_seams.h"
+#include "app/qt/form1_window.h"
+#include "app/qt/qt_seams.h"
+#include "window/scripted_seams.h"
 
-using kovarim::app::Form1;
-using kovarim::app::scripted::ScriptedBoxes;
-using kovarim::app::scripted::ScriptedDialogs;
+using kovarim::qt::Form1Window;
+using kovarim::window::scripted::ScriptedBoxes;
+using kovarim::window::scripted::ScriptedDialogs;
 
 namespace {
 
@@ -47,37 +54,23 @@ QByteArray ManyPoints() {
 
 } // namespace
 
-class Form1Test : public QObject {
+class Form1WindowTest : public QObject {
     Q_OBJECT
 
   private:
     ScriptedDialogs dialogs_;
     ScriptedBoxes boxes_;
-    std::unique_ptr<Form1> form_;
+    std::unique_ptr<Form1Window> form_;
     std::unique_ptr<QTemporaryDir> dir_;
 
     QString Path(const QString &name) const { return dir_->filePath(name); }
-
-    // Clicks 计算公共点参数 and waits until its command has ended: the
-    // estimation runs beside the window.
-    void ClickCommand1() {
-        form_->Command1->click();
-        QVERIFY(QTest::qWaitFor([&] { return !form_->Estimating(); }, 60000));
-    }
-
-    // A completed estimation on kPoints: parameters (10, 20, 30, 0, 0, 0, 0).
-    void Estimate() {
-        WriteAll(Path("gps.txt"), kPoints);
-        dialogs_.answers.push_back(Path("gps.txt"));
-        ClickCommand1();
-    }
 
   private slots:
     void init() {
         dialogs_ = {};
         boxes_ = {};
         dir_ = std::make_unique<QTemporaryDir>();
-        form_ = std::make_unique<Form1>(dialogs_, boxes_);
+        form_ = std::make_unique<Form1Window>(dialogs_, boxes_);
     }
     void cleanup() {
         form_.reset();
@@ -193,107 +186,23 @@ class Form1Test : public QObject {
         QCOMPARE(form_->Text7->accessibleName(), QString("新坐标系 Z"));
     }
 
-    void cancelled_estimation_leaves_everything_but_the_bar() {
-        form_->Text3->setText("123");
-        ClickCommand1();
-        QCOMPARE(dialogs_.calls.size(), size_t(1));
-        QCOMPARE(dialogs_.calls[0].kind, QString("open"));
-        QCOMPARE(dialogs_.calls[0].filter, QString("Text files (*.txt)"));
-        QVERIFY(!form_->ProgressBar1->isHidden());
-        QCOMPARE(form_->ProgressBar1->minimum(), 1);
-        QVERIFY(!form_->Command2->isEnabled());
-        QCOMPARE(form_->Text3->text(), QString("123"));
-        QVERIFY(boxes_.shown.empty());
-    }
-
-    void estimation_writes_the_report_and_enables_the_conversions() {
-        Estimate();
-        QVERIFY(boxes_.shown.empty());
+    // The buttons reach the window logic, and its results the widgets.
+    void buttons_reach_the_logic_and_its_results_the_widgets() {
+        WriteAll(Path("gps.txt"), kPoints);
+        dialogs_.answers.push_back(Path("gps.txt").toStdString());
+        QSignalSpy finished(form_.get(), &Form1Window::estimationFinished);
+        form_->Command1->click();
+        QVERIFY(finished.wait(60000));
         QVERIFY(form_->ProgressBar1->isHidden());
         QCOMPARE(form_->ProgressBar1->maximum(), 5); // four triples, plus one
         QCOMPARE(form_->ProgressBar1->value(), 4);
         QVERIFY(form_->Command2->isEnabled());
         QVERIFY(form_->Command3->isEnabled());
-        QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
-        const QByteArray report = ReadAll(Path("gps七参数精度评估.txt"));
-        QVERIFY(report.endsWith("D                   0.00123       -0.0042         0 \r\n"));
-    }
-
-    void cancelled_estimation_after_a_completed_one_keeps_it() {
-        Estimate();
-        ClickCommand1(); // cancelled
-        QVERIFY(form_->Command2->isEnabled());
-        QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
-    }
-
-    void malformed_file_gives_a_message_naming_file_and_line() {
-        WriteAll(Path("bad.txt"), "A,0,0,0,10,20,30\r\nB,100,0,zero,110,20,30\r\n");
-        dialogs_.answers.push_back(Path("bad.txt"));
-        ClickCommand1();
-        QCOMPARE(boxes_.shown.size(), size_t(1));
-        QCOMPARE(boxes_.shown[0].title, QString("Kovarim1.0"));
-        QVERIFY(boxes_.shown[0].text.contains("bad.txt"));
-        QVERIFY(boxes_.shown[0].text.contains("第 2 行"));
-        QVERIFY(boxes_.shown[0].text.contains("z1"));
-        QVERIFY(!form_->Command2->isEnabled());
-        QVERIFY(form_->ProgressBar1->isHidden());
-        QVERIFY(!QFile::exists(Path("bad七参数精度评估.txt")));
-    }
-
-    void two_points_give_the_message_once_and_no_report() {
-        WriteAll(Path("two.txt"), "A,0,0,0,1,1,1\r\nB,5,5,5,6,6,6\r\n");
-        dialogs_.answers.push_back(Path("two.txt"));
-        bool barShown = true;
-        boxes_.onShow = [&] { barShown = form_->ProgressBar1->isVisible(); };
-        ClickCommand1();
-        QVERIFY(!barShown); // the search is over before the message comes
-        QCOMPARE(boxes_.shown.size(), size_t(1));
-        QCOMPARE(boxes_.shown[0].text,
-                 QString("需要至少三个以上的公共点才能进行七参数计算\n文件中只有 2 个公共点"));
-        QCOMPARE(boxes_.shown[0].title, QString("Kovarim1.0"));
-        QVERIFY(!boxes_.shown[0].withCancel);
-        QVERIFY(!QFile::exists(Path("two七参数精度评估.txt")));
-        QVERIFY(!form_->Command3->isEnabled());
-        QVERIFY(form_->ProgressBar1->isHidden());
-    }
-
-    // All or nothing: a failed estimation keeps the last one's report,
-    // parameters and buttons, and says why.
-    void failed_estimation_keeps_the_last_one_data() {
-        QTest::addColumn<QByteArray>("content"); // empty: the file is deleted
-        QTest::addColumn<QString>("says");
-        QTest::newRow("no usable triple") << QByteArray("A,0,0,0,1,1,1\r\nB,5,5,5,6,6,6\r\n")
-                                          << "需要至少三个以上的公共点才能进行七参数计算";
-        QTest::newRow("malformed line") << QByteArray("A,0,0,0,1,1,1\r\nB,5,5\r\n") << "第 2 行";
-        QTest::newRow("deleted after the dialog") << QByteArray() << "无法打开";
-        QTest::newRow("GBK and UTF-8 names")
-            << QByteArray("A,0,0,0,10,20,30\r\n\xB5\xE3,100,0,0,110,20,30\r\n"
-                          "王家庄,0,100,0,10,120,30\r\n")
-            << "第 3 行：无法确定文件的编码（GBK 还是 UTF-8）";
-        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE"
-                                              "A\0",
-                                              4)
-                                << "UTF-16";
-    }
-    void failed_estimation_keeps_the_last_one() {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, says);
-        Estimate();
-        const QByteArray report = ReadAll(Path("gps七参数精度评估.txt"));
-        if (content.isEmpty())
-            QFile::remove(Path("gps.txt"));
-        else
-            WriteAll(Path("gps.txt"), content);
-        dialogs_.answers.push_back(Path("gps.txt"));
-        ClickCommand1();
-        QCOMPARE(boxes_.shown.size(), size_t(1));
-        QVERIFY2(boxes_.shown[0].text.contains(says), qPrintable(boxes_.shown[0].text));
-        QCOMPARE(ReadAll(Path("gps七参数精度评估.txt")), report);
-        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), content.isEmpty() ? 1 : 2);
-        QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
-        QVERIFY(form_->Command2->isEnabled());
-        QVERIFY(form_->Command3->isEnabled());
-        QVERIFY(form_->ProgressBar1->isHidden());
+        QVERIFY(ReadAll(Path("gps七参数精度评估.txt"))
+                    .endsWith("D                   0.00123       -0.0042         0 \r\n"));
+        form_->Command3->click();
+        QCOMPARE(form_->Text1->text(), QString("2860331.78"));
+        QCOMPARE(form_->Text7->text(), QString("30"));
     }
 
     // While the search runs, the window paints but takes no input: a click or
@@ -303,7 +212,7 @@ class Form1Test : public QObject {
         form_->show();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         WriteAll(Path("many.txt"), ManyPoints());
-        dialogs_.answers.push_back(Path("many.txt"));
+        dialogs_.answers.push_back(Path("many.txt").toStdString());
         form_->Command1->click();
         QVERIFY(form_->Estimating());
         QTest::mouseClick(form_->Command1, Qt::LeftButton);
@@ -316,106 +225,53 @@ class Form1Test : public QObject {
         QCOMPARE(dialogs_.calls.size(), size_t(1));
         QCOMPARE(form_->Text3->text(), QString("2860321.78"));
         QVERIFY(boxes_.shown.empty());
-        QCOMPARE(form_->params(), kovarim::Params{});
         QVERIFY(!form_->Command2->isEnabled());
         QVERIFY(form_->ProgressBar1->isHidden());
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"many.txt"});
     }
 
     void closing_during_an_estimation_stops_it_and_leaves_nothing() {
-        Estimate();
-        const QByteArray report = ReadAll(Path("gps七参数精度评估.txt"));
         WriteAll(Path("gps.txt"), ManyPoints());
-        dialogs_.answers.push_back(Path("gps.txt"));
+        dialogs_.answers.push_back(Path("gps.txt").toStdString());
         form_->show();
         form_->Command1->click();
         QVERIFY(form_->Estimating());
         QVERIFY(form_->close());
         QVERIFY(!form_->Estimating());
-        QCOMPARE(ReadAll(Path("gps七参数精度评估.txt")), report);
-        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 2);
-        QCOMPARE(form_->params(), kovarim::MakeParams(10, 20, 30, 0, 0, 0, 0));
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"gps.txt"});
     }
 
-    void single_point_conversion_writes_the_output_boxes() {
-        Estimate();
-        form_->Text1->setText("typed by the user");
-        form_->Command3->click();
-        QCOMPARE(form_->Text1->text(), QString("2860331.78"));
-        QCOMPARE(form_->Text2->text(), QString("592361.79"));
-        QCOMPARE(form_->Text7->text(), QString("30"));
-        QCOMPARE(form_->Text3->text(), QString("2860321.78"));
-        form_->Command3->click();
-        QCOMPARE(form_->Text1->text(), QString("2860331.78"));
+    void message_boxes_bear_the_title_or_their_caption_and_ok_first_data() {
+        QTest::addColumn<bool>("withCancel");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("OK") << false << "Kovarim1.0";
+        QTest::newRow("OK and Cancel") << true << "另存为";
+    }
+    void message_boxes_bear_the_title_or_their_caption_and_ok_first() {
+        QFETCH(bool, withCancel);
+        QFETCH(QString, title);
+        QString shownTitle;
+        bool okIsDefault = false;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shownTitle = box->windowTitle();
+            okIsDefault = box->defaultButton() == box->button(QMessageBox::Ok);
+            box->button(QMessageBox::Ok)->click();
+        });
+        kovarim::qt::QtMessageBoxes boxes;
+        if (withCancel)
+            QVERIFY(boxes.OkCancel("文件已经存在,要替换它吗?", "另存为"));
+        else
+            boxes.Ok("text");
+        QCOMPARE(shownTitle, title);
+        QVERIFY(okIsDefault);
     }
 
-    void single_point_overflow_is_reported() {
-        Estimate();
-        form_->Text4->setText("1e999");
-        form_->Command3->click();
-        QCOMPARE(boxes_.shown.size(), size_t(1));
-        QVERIFY(boxes_.shown[0].text.contains("超出"));
-        QCOMPARE(form_->Text1->text(), QString());
-    }
-
-    void batch_conversion_writes_under_the_proposed_name_when_save_is_cancelled() {
-        Estimate();
-        WriteAll(Path("pts.txt"), "P1,1,2,3\r\n");
-        dialogs_.calls.clear();
-        dialogs_.answers = {Path("pts.txt"), std::nullopt};
-        form_->Command2->click();
-        QCOMPARE(dialogs_.calls.size(), size_t(2));
-        QCOMPARE(dialogs_.calls[1].kind, QString("save"));
-        QCOMPARE(dialogs_.calls[1].filter, QString("明码文件(*.txt)"));
-        QCOMPARE(dialogs_.calls[1].proposed, Path("ptsto"));
-        QCOMPARE(ReadAll(Path("ptsto")), QByteArray("\"P1\",1,2,3,11,22,33\r\n"));
-        QVERIFY(boxes_.shown.empty());
-    }
-
-    void batch_conversion_asks_before_replacing_and_cancel_keeps_the_file() {
-        Estimate();
-        WriteAll(Path("pts.txt"), "P1,1,2,3\r\n");
-        WriteAll(Path("out.txt"), "old");
-        dialogs_.answers = {Path("pts.txt"), Path("out.txt")};
-        boxes_.answers = {false};
-        form_->Command2->click();
-        QCOMPARE(boxes_.shown.size(), size_t(1));
-        QCOMPARE(boxes_.shown[0].text, QString("文件已经存在,要替换它吗?"));
-        QCOMPARE(boxes_.shown[0].title, QString("另存为"));
-        QVERIFY(boxes_.shown[0].withCancel);
-        QCOMPARE(ReadAll(Path("out.txt")), QByteArray("old"));
-    }
-
-    void cancelled_batch_open_dialog_does_nothing() {
-        Estimate();
-        dialogs_.calls.clear();
-        form_->Command2->click();
-        QCOMPARE(dialogs_.calls.size(), size_t(1));
-        QVERIFY(boxes_.shown.empty());
-    }
-
-    void files_that_vanished_after_the_dialog_are_reported() {
-        dialogs_.answers.push_back(Path("gone.txt"));
-        ClickCommand1();
-        Estimate();
-        dialogs_.answers = {Path("gone.txt"), std::nullopt};
-        form_->Command2->click();
-        QCOMPARE(boxes_.shown.size(), size_t(2));
-        for (const auto &shown : boxes_.shown) {
-            QVERIFY(shown.text.contains("gone.txt"));
-            QVERIFY(shown.text.contains("无法打开"));
-        }
-    }
-
-    void batch_error_names_the_record() {
-        Estimate();
-        WriteAll(Path("pts.txt"), "P1,1,2,3\r\nP2,x,2,3\r\n");
-        dialogs_.answers = {Path("pts.txt"), std::nullopt};
-        form_->Command2->click();
-        QCOMPARE(boxes_.shown.size(), size_t(1));
-        QVERIFY(boxes_.shown[0].text.contains("第 2 条记录"));
-        QVERIFY(boxes_.shown[0].text.contains("pts.txt"));
-        QCOMPARE(ReadAll(Path("ptsto")), QByteArray("\"P1\",1,2,3,11,22,33\r\n"));
+    void filters_take_qt_form() {
+        QCOMPARE(kovarim::qt::QtFilter("Text files|*.txt"), QString("Text files (*.txt)"));
+        QCOMPARE(kovarim::qt::QtFilter("明码文件(*.txt)|*.txt"), QString("明码文件(*.txt)"));
+        QCOMPARE(kovarim::qt::QtFilter("A|*.a;*.b|B|*.c"), QString("A (*.a *.b);;B (*.c)"));
     }
 };
 
@@ -428,8 +284,8 @@ int main(int argc, char *argv[]) {
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [] { qFatal("window tests hung"); });
     watchdog.start(60000);
-    Form1Test test;
+    Form1WindowTest test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "form1_test.moc"
+#include "form1_window_test.moc"

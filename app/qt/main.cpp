@@ -1,22 +1,22 @@
 #include <QApplication>
 
-#include "app/common_dialog.h"
-#include "app/form1.h"
-#include "app/message_boxes.h"
+#include "app/qt/form1_window.h"
+#include "app/qt/qt_seams.h"
+#include "window/controls.h"
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kovarim"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(QStringLiteral(KOVARIM_VERSION));
     // The installed desktop entry and icon go by this id.
     QApplication::setDesktopFileName(QStringLiteral("io.github.kovarim.Kovarim"));
     // No display name: Qt would append it to every other window's title, and
     // a message box must show exactly the caption it is given.
 
-    kovarim::app::QtFileDialogs dialogs;
-    kovarim::app::QtMessageBoxes boxes;
-    kovarim::app::Form1 form(dialogs, boxes);
+    kovarim::qt::QtFileDialogs dialogs;
+    kovarim::qt::QtMessageBoxes boxes;
+    kovarim::qt::Form1Window form(dialogs, boxes);
     form.show();
-    form.setWindowTitle(kovarim::app::kAppTitle);
+    form.setWindowTitle(QString::fromUtf8(kovarim::window::kAppTitle));
     return app.exec();
 }
