@@ -288,7 +288,7 @@ int Run(int argc, char *argv[]) {
             return 0;
         }
         if (command == "--version") {
-            std::puts("Kovarim 1.00");
+            std::puts("Kovarim " KOVARIM_VERSION);
             return 0;
         }
         const Arguments args = Parse(argc, argv, 2);

@@ -26,9 +26,15 @@ for file in usr/bin/kovarim usr/bin/kovarim-cli \
         usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
         usr/share/icons/hicolor/scalable/apps/$id.svg \
         usr/share/icons/hicolor/48x48/apps/$id.png usr/share/icons/hicolor/256x256/apps/$id.png \
-        usr/share/man/man1/kovarim.1.gz usr/share/man/man1/kovarim-cli.1.gz; do
+        usr/share/man/man1/kovarim.1.gz usr/share/man/man1/kovarim-cli.1.gz \
+        usr/share/doc/kovarim/copyright; do
     grep -qx "\./$file" <<<"$contents" || fail "the package lacks $file"
 done
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+[ "$maintainer" = "Kovarim maintainers <maintainers@kovarim.example.org>" ] ||
+    fail "the package's maintainer is $maintainer"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kovarim/copyright | grep -q "MIT License" ||
+    fail "the copyright file is not the MIT licence"
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6widgets6 fonts-noto-cjk; do
     grep -q "$package" <<<"$depends" || fail "Depends lacks $package: $depends"
