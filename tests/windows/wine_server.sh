@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# wine_server.sh start|stop: one wineserver for the Windows tests, in the
+# prefix that WINEPREFIX names (made on first use).
+#
+# The server and the programs wine starts with it keep running after this
+# script ends, so their standard streams go to /dev/null: left on CTest's
+# pipes they would keep CTest waiting for them.
+set -euo pipefail
+: "${WINEPREFIX:?WINEPREFIX must name the wine prefix}"
+export WINEDEBUG=-all
+case "${1:-}" in
+start)
+    mkdir -p "$WINEPREFIX"
+    wineserver -p </dev/null >/dev/null 2>&1
+    # The first program starts the prefix (or makes it, ten seconds).
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+    ;;
+stop)
+    wineserver -k </dev/null >/dev/null 2>&1 || true # nothing left to stop is fine
+    ;;
+*)
+    echo "usage: wine_server.sh start|stop" >&2
+    exit 2
+    ;;
+esac
