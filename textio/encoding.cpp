@@ -245,11 +245,12 @@ std::string ToReportEncoding(std::string_view bytes, Encoding from) {
             continue;
         }
         // GBK's form, or else GB18030's; "?" for a byte that is not UTF-8 at
-        // all, and for a private-use character.
+        // all, and for a private-use character. GBK has nothing beyond the
+        // BMP (glibc would even drop the language tags there without a word).
         std::string form;
         if (length == 0 || IsPrivateUse(c))
             form = "?";
-        else if (!platform::Utf8ToGbk(bytes.substr(0, length), form))
+        else if (c > 0xFFFF || !platform::Utf8ToGbk(bytes.substr(0, length), form) || form.empty())
             form = Gb18030Form(c);
         out += form.empty() ? "?" : form;
         length = std::max<std::size_t>(length, 1);
