@@ -192,6 +192,35 @@ bool MarkedReadOnly(const std::string &path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+// A stream over an open handle, which it then owns; on failure the handle
+// is closed.
+std::FILE *StreamOf(HANDLE handle, int flags, const char *mode, std::string &reason) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
+    std::FILE *stream = fd < 0 ? nullptr : _fdopen(fd, mode);
+    if (stream == nullptr) {
+        reason = Reason();
+        if (fd < 0)
+            CloseHandle(handle);
+        else
+            _close(fd);
+    }
+    return stream;
+}
+
+// A new file under the first free name that `next` makes up (CREATE_NEW
+// never takes over another's file); `error` says why there is none.
+template <typename Names>
+HANDLE CreateNew(Names next, DWORD access, DWORD share, DWORD attributes, DWORD &error) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const HANDLE handle =
+            CreateFileW(next().c_str(), access, share, nullptr, CREATE_NEW, attributes, nullptr);
+        error = GetLastError();
+        if (handle != INVALID_HANDLE_VALUE || error != ERROR_FILE_EXISTS)
+            return handle;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
 // A stream over a handle that CreateFileW opens; the handle is not
 // inherited by programs this one starts.
 std::FILE *Open(const std::string &path, DWORD access, DWORD disposition, int flags,
@@ -217,16 +246,7 @@ std::FILE *Open(const std::string &path, DWORD access, DWORD disposition, int fl
         reason = Reason(GetLastError());
         return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
-    std::FILE *stream = fd < 0 ? nullptr : _fdopen(fd, mode);
-    if (stream == nullptr) {
-        reason = Reason();
-        if (fd < 0)
-            CloseHandle(handle);
-        else
-            _close(fd);
-    }
-    return stream;
+    return StreamOf(handle, flags, mode, reason);
 }
 
 } // namespace
@@ -320,34 +340,23 @@ std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &f
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::random_device random;
     const std::string folder = FolderOf(beside);
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    DWORD error = ERROR_SUCCESS;
-    for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+    const auto next = [&] {
         created = folder + "/.kovarim-";
         for (int i = 0; i < 6; ++i)
             created += kDigits[random() % 36];
-        // CREATE_NEW: never takes over another's file.
-        handle = CreateFileW(Wide(created).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        error = GetLastError();
-        if (handle == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS)
-            break;
-    }
+        return Wide(created);
+    };
+    DWORD error = ERROR_SUCCESS;
+    const HANDLE handle =
+        CreateNew(next, GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, error);
     if (handle == INVALID_HANDLE_VALUE) {
         folderDenied = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
         reason = Reason(error);
         return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    std::FILE *stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
-    if (stream == nullptr) {
-        reason = Reason();
-        if (fd < 0)
-            CloseHandle(handle);
-        else
-            _close(fd);
+    std::FILE *stream = StreamOf(handle, _O_WRONLY, "wb", reason);
+    if (stream == nullptr)
         Remove(created);
-    }
     return stream;
 }
 
@@ -403,31 +412,17 @@ std::FILE *OpenTemporary(std::string &reason) {
         return nullptr;
     }
     std::random_device random;
-    HANDLE handle = INVALID_HANDLE_VALUE;
+    const auto next = [&] {
+        return std::wstring(folder, length) + L"kovarim-" + std::to_wstring(random()) + L".tmp";
+    };
     DWORD error = ERROR_SUCCESS;
-    for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
-        const std::wstring name =
-            std::wstring(folder, length) + L"kovarim-" + std::to_wstring(random()) + L".tmp";
-        handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        error = GetLastError();
-        if (handle == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS)
-            break;
-    }
+    const HANDLE handle = CreateNew(next, GENERIC_READ | GENERIC_WRITE, 0,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, error);
     if (handle == INVALID_HANDLE_VALUE) {
         reason = Reason(error);
         return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
-    std::FILE *stream = fd < 0 ? nullptr : _fdopen(fd, "w+b");
-    if (stream == nullptr) {
-        reason = Reason();
-        if (fd < 0)
-            CloseHandle(handle);
-        else
-            _close(fd);
-    }
-    return stream;
+    return StreamOf(handle, _O_RDWR, "w+b", reason);
 }
 
 bool GbkToUtf8(std::string_view gbk, std::string &utf8) {

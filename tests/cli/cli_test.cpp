@@ -71,13 +71,12 @@ std::wstring Quoted(const std::wstring &arg) {
     return quoted + L"\"";
 }
 
-// Runs kovarim-cli in `folder` with `args`, `input` on its standard input.
-Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
-            const std::string &input = "", const Streams &streams = {}) {
-    const std::string in = streams.in.empty() ? folder.Write(".stdin", input)
-                                              : folder.Path(streams.in),
-                      out = streams.out.empty() ? folder.Path(".stdout") : streams.out,
-                      err = folder.Path(".stderr");
+// Runs kovarim-cli with `args` in `folder`, its standard streams from and to
+// the files `in`, `out` and `err` or as `streams` says: its exit status, or
+// nothing when it did not start.
+std::optional<int> Spawn(std::vector<std::string> args, const std::string &folder,
+                         const std::string &in, const std::string &out, const std::string &err,
+                         const Streams &streams) {
     std::wstring command = Quoted(Wide(KOVARIM_CLI));
     for (const std::string &a : args)
         command += L" " + Quoted(Wide(a));
@@ -100,36 +99,27 @@ Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
         startup.hStdOutput = open(out, GENERIC_WRITE, CREATE_ALWAYS);
     }
     PROCESS_INFORMATION process{};
-    Outcome run;
+    std::optional<int> status;
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       Wide(folder.Path("")).c_str(), &startup, &process)) {
+                       Wide(folder).c_str(), &startup, &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD status = 0;
-        GetExitCodeProcess(process.hProcess, &status);
-        run.status = static_cast<int>(status);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        status = static_cast<int>(code);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
         if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
             CloseHandle(handle);
-    if (streams.out.empty() && !streams.outClosed && !streams.outUnread)
-        run.out = testkit::ReadBytes(out);
-    run.err = testkit::ReadBytes(err);
-    for (const char *name : {".stdin", ".stdout", ".stderr"})
-        std::filesystem::remove(testkit::Fs(folder.Path(name)));
-    return run;
+    return status;
 }
 
 #else
 
-// Runs kovarim-cli in `folder` with `args`, `input` on its standard input.
-Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
-            const std::string &input = "", const Streams &streams = {}) {
-    const std::string in = streams.in.empty() ? folder.Write(".stdin", input)
-                                              : folder.Path(streams.in),
-                      out = streams.out.empty() ? folder.Path(".stdout") : streams.out,
-                      err = folder.Path(".stderr");
+std::optional<int> Spawn(std::vector<std::string> args, const std::string &folder,
+                         const std::string &in, const std::string &out, const std::string &err,
+                         const Streams &streams) {
     args.insert(args.begin(), KOVARIM_CLI);
     std::vector<char *> argv;
     for (std::string &a : args)
@@ -144,25 +134,38 @@ Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
         posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
     posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&files, folder.Path("").c_str());
+    posix_spawn_file_actions_addchdir_np(&files, folder.c_str());
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
-    Outcome run;
     if (spawned != 0)
-        return run;
+        return std::nullopt;
     int status = 0;
     waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (streams.out.empty() && !streams.outClosed)
-        run.out = testkit::ReadBytes(out);
-    run.err = testkit::ReadBytes(err);
-    for (const char *name : {".stdin", ".stdout", ".stderr"})
-        std::filesystem::remove(folder.Path(name));
-    return run;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 #endif
+
+// Runs kovarim-cli in `folder` with `args`, `input` on its standard input.
+Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
+            const std::string &input = "", const Streams &streams = {}) {
+    const std::string in = streams.in.empty() ? folder.Write(".stdin", input)
+                                              : folder.Path(streams.in),
+                      out = streams.out.empty() ? folder.Path(".stdout") : streams.out,
+                      err = folder.Path(".stderr");
+    Outcome run;
+    const std::optional<int> status = Spawn(args, folder.Path(""), in, out, err, streams);
+    if (!status)
+        return run;
+    run.status = *status;
+    if (streams.out.empty() && !streams.outClosed && !streams.outUnread)
+        run.out = testkit::ReadBytes(out);
+    run.err = testkit::ReadBytes(err);
+    for (const char *name : {".stdin", ".stdout", ".stderr"})
+        std::filesystem::remove(testkit::Fs(folder.Path(name)));
+    return run;
+}
 
 // PROJ's cct, where it is installed (never on Windows here).
 bool HaveCct() {
