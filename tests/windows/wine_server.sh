@@ -11,7 +11,9 @@ export WINEDEBUG=-all
 case "${1:-}" in
 start)
     mkdir -p "$WINEPREFIX"
-    wineserver -p </dev/null >/dev/null 2>&1
+    # Persistent, but for half a minute only once no program is left, so
+    # that a run cut short leaves no server behind for long.
+    wineserver -p30 </dev/null >/dev/null 2>&1
     # The first program starts the prefix (or makes it, ten seconds, without
     # asking to install Mono and Gecko, which no test needs).
     WINEDLLOVERRIDES="mscoree=;mshtml=" wine cmd /c exit </dev/null >/dev/null 2>&1
