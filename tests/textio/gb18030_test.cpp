@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #endif
 
@@ -102,10 +103,14 @@ TEST(Gb18030, EveryCharacterOfTheTestsAndExamplesHasItsListedBytes) {
 
 // All of `in` converted, or "<none>".
 std::string Iconv(const std::string &to, const std::string &from, const std::string &in) {
-    static std::map<std::string, iconv_t> converters; // kept for the whole run
-    iconv_t &cd = converters[to + "<" + from];
-    if (cd == nullptr)
-        cd = iconv_open(to.c_str(), from.c_str());
+    struct Close {
+        void operator()(void *cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+    };
+    static std::map<std::string, std::unique_ptr<void, Close>> converters; // for the whole run
+    auto &converter = converters[to + "<" + from];
+    if (!converter)
+        converter.reset(iconv_open(to.c_str(), from.c_str()));
+    const iconv_t cd = static_cast<iconv_t>(converter.get());
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string input = in, out(4 * in.size() + 16, '\0');
     char *inPtr = input.data(), *outPtr = out.data();
