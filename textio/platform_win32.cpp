@@ -281,16 +281,21 @@ std::string FollowLinks(const std::string &path) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
         return path;
     const Inquiry file(path); // opening follows the link
-    wchar_t buffer[32768];
-    const DWORD length = file.handle() == INVALID_HANDLE_VALUE
-                             ? 0
-                             : GetFinalPathNameByHandleW(file.handle(), buffer, 32768,
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length >= 32768)
+    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD size = file.handle() == INVALID_HANDLE_VALUE
+                           ? 0
+                           : GetFinalPathNameByHandleW(file.handle(), nullptr, 0, flags);
+    std::wstring target(size, L'\0');
+    const DWORD length =
+        size == 0 ? 0 : GetFinalPathNameByHandleW(file.handle(), target.data(), size, flags);
+    if (length == 0 || length >= size)
         return path; // a link to nothing: replaced as it stands
-    std::wstring_view target(buffer, length);
-    if (target.substr(0, 4) == L"\\\\?\\")
-        target.remove_prefix(4);
+    target.resize(length);
+    // The final name comes as \\?\C:\... or \\?\UNC\server\...
+    if (target.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        target.replace(0, 8, L"\\\\");
+    else if (target.rfind(L"\\\\?\\", 0) == 0)
+        target.erase(0, 4);
     return Utf8(target);
 }
 

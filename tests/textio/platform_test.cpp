@@ -81,6 +81,11 @@ TEST_F(ChineseFolder, KindsAndIdentityFollowTheFileNotTheName) {
         {"a file and a name of nothing", file, folder_ + "/无.txt", false},
         {"one name of nothing, twice", folder_ + "/无.txt", folder_ + "/./无.txt", true},
         {"names of nothing in two folders", folder_ + "/无.txt", dir_.Path("无.txt"), false},
+#ifdef _WIN32 // where names are the same in either case
+        {"a name in other letters' case", file, folder_ + "/点.TXT", true},
+        {"names of nothing in other letters' case", folder_ + "/无.txt", folder_ + "/无.TXT", true},
+        {"back slashes", file, dir_.Path("测量 数据\\点.txt"), true},
+#endif
     };
     for (const auto &c : pairs)
         EXPECT_EQ(platform::SameFile(c.a, c.b), c.same) << c.name;
