@@ -589,7 +589,10 @@ TEST(KovarimCli, WritesThroughLinksAndIntoDevices) {
 TEST(KovarimCli, FailsWhenStandardOutputCannotBeWritten) {
     testkit::TempDir dir;
     dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
+    dir.Write("pts.txt", "P1,1,2,3\r\n");
     const std::vector<std::string> point = {"point", "--params", "p.txt", "1", "2", "3"};
+    // The spool of converted lines must not take standard output's number.
+    const std::vector<std::string> convert = {"convert", "--params", "p.txt", "pts.txt", "-"};
     const struct {
         const char *name;
         Streams to;
@@ -601,11 +604,13 @@ TEST(KovarimCli, FailsWhenStandardOutputCannotBeWritten) {
         {"a full device", {"", "/dev/full", false, false}},
 #endif
     };
-    for (const auto &c : cases) {
-        const Outcome run = Cli(dir, point, "", c.to);
-        EXPECT_EQ(run.status, 1) << c.name;
-        EXPECT_NE(run.err.find("写入标准输出失败"), std::string::npos) << c.name << ": " << run.err;
-    }
+    for (const auto &c : cases)
+        for (const auto &command : {point, convert}) {
+            const Outcome run = Cli(dir, command, "", c.to);
+            EXPECT_EQ(run.status, 1) << c.name << ", " << command[0];
+            EXPECT_NE(run.err.find("写入标准输出失败"), std::string::npos)
+                << c.name << ", " << command[0] << ": " << run.err;
+        }
 }
 
 // One decimal slip in one line: the report shows it, and the triple leaves it out.
