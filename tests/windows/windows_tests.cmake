@@ -29,7 +29,8 @@ set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60
                                           ENVIRONMENT "${KOVARIM_WINE_ENVIRONMENT}")
 
-# A test that runs COMMAND... (a Windows program first) under wine.
+# A test under wine: COMMAND... is a Windows program's target (CTest runs it
+# with wine) or a script that runs wine itself.
 function(kovarim_add_wine_test name timeout)
     add_test(NAME ${name} COMMAND ${ARGN})
     set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} FIXTURES_REQUIRED wine
