@@ -29,6 +29,9 @@ enum class Kind {
 Kind KindOf(const std::string &path);
 // Whether an open stream is an ordinary file (not a terminal, pipe or device).
 bool IsRegular(std::FILE *stream);
+// The length in bytes of an open ordinary file, all written through the
+// stream included; -1 when the system cannot tell.
+long long LengthOf(std::FILE *stream, std::string &reason);
 
 // The name a path finally stands for once its symbolic links are followed; the
 // path itself where there are none.

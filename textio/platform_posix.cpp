@@ -90,6 +90,14 @@ bool IsRegular(std::FILE *stream) {
     return fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+long long LengthOf(std::FILE *stream, std::string &reason) {
+    struct stat status;
+    if (std::fflush(stream) == 0 && fstat(fileno(stream), &status) == 0)
+        return status.st_size;
+    reason = Reason();
+    return -1;
+}
+
 std::string FollowLinks(const std::string &path) {
     std::string name = path;
     for (int depth = 0; depth < 40; ++depth) {

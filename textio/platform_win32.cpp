@@ -275,6 +275,19 @@ Kind KindOf(const std::string &path) {
 
 bool IsRegular(std::FILE *stream) { return GetFileType(HandleOf(stream)) == FILE_TYPE_DISK; }
 
+long long LengthOf(std::FILE *stream, std::string &reason) {
+    // ftell's long has 32 bits here: a file of 4 GB would seem empty.
+    if (std::fflush(stream) != 0) {
+        reason = Reason();
+        return -1;
+    }
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(HandleOf(stream), &size) != 0)
+        return size.QuadPart;
+    reason = Reason(GetLastError());
+    return -1;
+}
+
 std::string FollowLinks(const std::string &path) {
     const DWORD attributes =
         IsDeviceName(path) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Wide(path).c_str());

@@ -147,6 +147,23 @@ TEST(ConvertFile, RefusesToWriteOverItsOwnInput) {
     }
 }
 
+// A length beyond what 32 bits count (Windows' long) is still a length.
+TEST(ConvertFile, AsksBeforeReplacingAnOutputOfFourGigabytes) {
+    testkit::TempDir dir;
+    const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
+    const std::string output = dir.Write("ptsto", "");
+    const std::uintmax_t size = 4ull << 30; // sparse: takes no room on the disk
+    std::filesystem::resize_file(testkit::Fs(output), size);
+    int asked = 0;
+    const BatchOutcome outcome = ConvertFile(input, output, Params{}, [&] {
+        ++asked;
+        return false;
+    });
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(outcome, BatchOutcome::Cancelled);
+    EXPECT_EQ(std::filesystem::file_size(testkit::Fs(output)), size);
+}
+
 TEST(ConvertFile, UsesAnExistingEmptyOutputWithoutAsking) {
     testkit::TempDir dir;
     const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
