@@ -138,10 +138,11 @@ bool DecodeGb18030(std::string_view bytes, std::string &out) {
         if (second < 0x40 || second == 0x7F || second == 0xFF)
             return false;
         const unsigned form = lead << 8 | second;
-        const auto *beyond =
-            std::find_if(std::begin(gb18030::kBeyondGbk), std::end(gb18030::kBeyondGbk),
-                         [&](const gb18030::TwoByteForm &f) { return f.bytes == form; });
-        if (beyond != std::end(gb18030::kBeyondGbk) && !own(i, 2, beyond->c))
+        const auto *beyond = std::lower_bound( // the table is in the order of the bytes
+            std::begin(gb18030::kBeyondGbk), std::end(gb18030::kBeyondGbk), form,
+            [](const gb18030::TwoByteForm &f, unsigned bytes) { return f.bytes < bytes; });
+        if (beyond != std::end(gb18030::kBeyondGbk) && beyond->bytes == form &&
+            !own(i, 2, beyond->c))
             return false;
         i += 2;
     }

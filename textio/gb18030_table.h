@@ -231,7 +231,8 @@ inline constexpr FourByteRange kFourByteRanges[211] = {
     {189000, 0x10000, 1048576},
 };
 
-// Two-byte forms that GBK lacks or reads as a private-use character.
+// Two-byte forms that GBK lacks or reads as a private-use character, in
+// the order of their bytes.
 struct TwoByteForm {
     std::uint16_t bytes;
     char32_t c;

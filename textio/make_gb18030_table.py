@@ -130,7 +130,8 @@ def main():
     for linear, c, count in ranges:
         out.write(f"    {{{linear}, 0x{c:04X}, {count}}},\n")
     out.write("};\n\n")
-    out.write("// Two-byte forms that GBK lacks or reads as a private-use character.\n"
+    out.write("// Two-byte forms that GBK lacks or reads as a private-use character, in\n"
+              "// the order of their bytes.\n"
               "struct TwoByteForm {\n    std::uint16_t bytes;\n    char32_t c;\n};\n\n")
     out.write(f"inline constexpr TwoByteForm kBeyondGbk[{len(beyond)}] = {{\n")
     for form, c in beyond:
