@@ -12,7 +12,8 @@
 // these. Paths are UTF-8 throughout; on Windows they become UTF-16 only here.
 //
 // Functions that can fail return false (or nullptr) and put the system's
-// reason, in the system's words, into `reason`.
+// reason into `reason`: in the C library's words where it has them ("No
+// such file or directory", the same on every system), else the system's.
 namespace kovarim::platform {
 
 // Binary streams. A folder opens for neither.
