@@ -8,9 +8,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <stdexcept>
 
+#include "textio/path_names.h"
 #include "textio/platform.h"
 
 namespace kovarim::platform {
@@ -142,14 +142,9 @@ bool CanWrite(const std::string &path, std::string &reason) {
 
 std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &folderDenied,
                         std::string &reason) {
-    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::random_device random;
-    const std::string folder = FolderOf(beside);
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        created = folder + "/.kovarim-";
-        for (int i = 0; i < 6; ++i)
-            created += kDigits[random() % 36];
+        created = TemporaryNameIn(FolderOf(beside));
         // O_EXCL: never takes over another's file.
         fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <random>
 
+#include "textio/path_names.h"
 #include "textio/platform.h"
 
 namespace kovarim::platform {
@@ -355,13 +356,8 @@ bool CanWrite(const std::string &path, std::string &reason) {
 
 std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &folderDenied,
                         std::string &reason) {
-    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::random_device random;
-    const std::string folder = FolderOf(beside);
     const auto next = [&] {
-        created = folder + "/.kovarim-";
-        for (int i = 0; i < 6; ++i)
-            created += kDigits[random() % 36];
+        created = TemporaryNameIn(FolderOf(beside));
         return Wide(created);
     };
     DWORD error = ERROR_SUCCESS;
