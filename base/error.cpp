@@ -3,7 +3,8 @@
 namespace kovarim {
 namespace {
 
-std::string Compose(const std::string &file, long line, int field, const std::string &problem) {
+std::string Compose(const std::string &file, long long line, int field,
+                    const std::string &problem) {
     std::string text;
     if (!file.empty())
         text += "文件 " + file + "\n";
@@ -31,7 +32,7 @@ std::string QuotedForMessage(const std::string &utf8) {
     return " “" + utf8 + "”";
 }
 
-Error::Error(std::string file, long line, int field, std::string problem)
+Error::Error(std::string file, long long line, int field, std::string problem)
     : std::runtime_error(Compose(file, line, field, problem)), file_(std::move(file)), line_(line),
       field_(field), problem_(std::move(problem)) {}
 

@@ -16,10 +16,10 @@ class Error : public std::runtime_error {
     static Error InFile(std::string file, std::string problem) {
         return Error(std::move(file), 0, 0, std::move(problem));
     }
-    static Error AtLine(std::string file, long line, std::string problem) {
+    static Error AtLine(std::string file, long long line, std::string problem) {
         return Error(std::move(file), line, 0, std::move(problem));
     }
-    static Error AtField(std::string file, long line, int field, std::string problem) {
+    static Error AtField(std::string file, long long line, int field, std::string problem) {
         return Error(std::move(file), line, field, std::move(problem));
     }
 
@@ -27,15 +27,15 @@ class Error : public std::runtime_error {
     Error Restated(std::string problem) const { return Error(file_, line_, field_, problem); }
 
     const std::string &file() const { return file_; }
-    long line() const { return line_; }  // 1-based; 0 when not tied to a line
-    int field() const { return field_; } // 1-based; 0 when not tied to a field
+    long long line() const { return line_; } // 1-based; 0 when not tied to a line
+    int field() const { return field_; }     // 1-based; 0 when not tied to a field
     const std::string &problem() const { return problem_; }
 
   private:
-    Error(std::string file, long line, int field, std::string problem);
+    Error(std::string file, long long line, int field, std::string problem);
 
     std::string file_;
-    long line_;
+    long long line_;
     int field_;
     std::string problem_;
 };

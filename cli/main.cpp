@@ -90,10 +90,11 @@ struct Arguments {
     std::optional<std::string> alpha; // adjust
 };
 
-Arguments Parse(int argc, char *argv[], int first) {
+Arguments Parse(const std::vector<std::string> &argv, std::size_t first) {
+    const std::size_t argc = argv.size();
     Arguments args;
     bool optionsEnd = false;
-    for (int i = first; i < argc; ++i) {
+    for (std::size_t i = first; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnd || arg.rfind("--", 0) != 0) {
             args.positional.push_back(arg); // "-" and negative numbers included
@@ -223,9 +224,11 @@ int Convert(const Arguments &args) {
 
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
-    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> spool(std::tmpfile(), std::fclose);
+    std::string reason;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> spool(platform::OpenTemporary(reason),
+                                                                 std::fclose);
     if (!spool)
-        throw Error("无法创建临时文件");
+        throw Error("无法创建临时文件（" + reason + "）");
     auto put = [](std::FILE *to, std::string_view bytes, const char *where) {
         if (std::fwrite(bytes.data(), 1, bytes.size(), to) != bytes.size())
             throw Error(std::string(where) + "写入失败");
@@ -280,9 +283,9 @@ int Finished(int status) {
     return 1;
 }
 
-int Run(int argc, char *argv[]) {
+int Run(const std::vector<std::string> &argv) {
     try {
-        const std::string command = argc > 1 ? argv[1] : "";
+        const std::string command = argv.size() > 1 ? argv[1] : "";
         if (command == "--help" || command == "-h") {
             std::fputs(kHelp, stdout);
             return 0;
@@ -291,7 +294,7 @@ int Run(int argc, char *argv[]) {
             std::puts("Kovarim " KOVARIM_VERSION);
             return 0;
         }
-        const Arguments args = Parse(argc, argv, 2);
+        const Arguments args = Parse(argv, 2);
         if (args.inverse && command != "convert" && command != "point")
             throw Usage{"--inverse 只用于 convert 和 point (--inverse is for convert and point)"};
         if ((args.json || !args.check.empty() || args.alpha) && command != "adjust")
@@ -321,10 +324,18 @@ int Run(int argc, char *argv[]) {
     }
 }
 
-} // namespace
-
-int main(int argc, char *argv[]) {
+int Main(const std::vector<std::string> &argv) {
     platform::GuardStandardStreams();
-    const int status = Run(argc, argv);
+    platform::UseStandardStreamsForBytes(); // else "convert - -" would change bytes on Windows
+    const int status = Run(argv);
     return status == 0 ? Finished(status) : status;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows gives the arguments as UTF-16 only to wmain (-municode).
+int wmain(int argc, wchar_t *argv[]) { return Main(platform::Utf8Arguments(argc, argv)); }
+#else
+int main(int argc, char *argv[]) { return Main(std::vector<std::string>(argv, argv + argc)); }
+#endif

@@ -95,8 +95,8 @@ std::string ReadSmallFile(const std::string &path) {
 Params ReadParameterFile(const std::string &path) {
     const std::string text = ReadSmallFile(path);
     std::array<std::optional<double>, 8> values;
-    std::optional<std::pair<long, std::string>> proj; // its line and value
-    long number = 0;
+    std::optional<std::pair<long long, std::string>> proj; // its line and value
+    long long number = 0;
     for (std::size_t start = 0; start < text.size(); ++number) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         std::string line = text.substr(start, end - start);

@@ -15,7 +15,7 @@ struct CommonPoint {
     double NameNumber = 0.0;
     double x1 = 0.0, y1 = 0.0, z1 = 0.0;
     double x2 = 0.0, y2 = 0.0, z2 = 0.0;
-    long line = 0; // where it stands in its file, for messages
+    long long line = 0; // where it stands in its file, for messages
 };
 
 // The points of one common-point file in file order. A point's number (from 1)

@@ -1,5 +1,13 @@
 #include "testkit.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +17,25 @@
 #include <stdexcept>
 
 namespace kovarim::testkit {
+
+std::filesystem::path Fs(const std::string &utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const std::filesystem::path &path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+bool Exists(const std::string &path) { return std::filesystem::exists(Fs(path)); }
+
+void MakeAnotherName(const std::string &target, const std::string &name) {
+#ifdef _WIN32
+    std::filesystem::create_hard_link(Fs(target), Fs(name));
+#else
+    std::filesystem::create_symlink(Fs(target), Fs(name));
+#endif
+}
 
 TempDir::TempDir() {
     std::random_device seed;
@@ -24,17 +51,24 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+    // Whatever a test made read-only goes too (Windows deletes no read-only file).
     std::error_code ignored;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    const auto writable = [&](const std::filesystem::path &path) {
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    };
+    writable(dir_);
+    for (auto entry = std::filesystem::recursive_directory_iterator(dir_, ignored);
+         entry != std::filesystem::recursive_directory_iterator(); entry.increment(ignored))
+        writable(entry->path());
     std::filesystem::remove_all(dir_, ignored);
 }
 
-std::string TempDir::Path(const std::string &name) const { return (dir_ / name).string(); }
+std::string TempDir::Path(const std::string &name) const { return Utf8(dir_ / Fs(name)); }
 
 std::string TempDir::Write(const std::string &name, const std::string &bytes) const {
     const std::string path = Path(name);
-    std::ofstream out(path, std::ios::binary);
+    std::ofstream out(Fs(path), std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
@@ -44,17 +78,65 @@ std::string TempDir::Write(const std::string &name, const std::string &bytes) co
 std::vector<std::string> TempDir::Names() const {
     std::vector<std::string> names;
     for (const auto &entry : std::filesystem::directory_iterator(dir_))
-        names.push_back(entry.path().filename().string());
+        names.push_back(Utf8(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
 
 std::string ReadBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Fs(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+#ifdef _WIN32
+
+NamedPipe::NamedPipe(const TempDir &) {
+    std::random_device seed;
+    path_ = "\\\\.\\pipe\\kovarim-test-" + std::to_string(seed());
+    const std::wstring name(path_.begin(), path_.end()); // ASCII
+    // One instance, room enough that a small write never waits for a read.
+    const HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND,
+                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0,
+                                         1 << 16, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot make a named pipe");
+    reader_ = reinterpret_cast<std::intptr_t>(pipe);
+}
+
+NamedPipe::~NamedPipe() { CloseHandle(reinterpret_cast<HANDLE>(reader_)); }
+
+std::string NamedPipe::Received() {
+    std::string received;
+    char buffer[4096];
+    DWORD size = 0;
+    while (ReadFile(reinterpret_cast<HANDLE>(reader_), buffer, sizeof buffer, &size, nullptr) &&
+           size > 0)
+        received.append(buffer, size);
+    return received;
+}
+
+#else
+
+NamedPipe::NamedPipe(const TempDir &folder) : path_(folder.Path("pipe")) {
+    if (mkfifo(path_.c_str(), 0600) != 0)
+        throw std::runtime_error("cannot make a FIFO");
+    // Opened without waiting for a writer; the writer then finds a reader.
+    reader_ = open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+    if (reader_ < 0)
+        throw std::runtime_error("cannot open the FIFO");
+}
+
+NamedPipe::~NamedPipe() { close(static_cast<int>(reader_)); }
+
+std::string NamedPipe::Received() {
+    char buffer[4096];
+    const ssize_t size = read(static_cast<int>(reader_), buffer, sizeof buffer);
+    return std::string(buffer, size > 0 ? static_cast<std::size_t>(size) : 0);
+}
+
+#endif
 
 Error ErrorThrownBy(const std::function<void()> &action) {
     try {

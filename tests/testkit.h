@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -8,6 +9,41 @@
 #include "base/error.h"
 
 namespace kovarim::testkit {
+
+// Paths are UTF-8 in the program. The standard library reads a narrow path
+// in the ANSI code page on Windows, so tests hand it these.
+std::filesystem::path Fs(const std::string &utf8);
+std::string Utf8(const std::filesystem::path &path);
+bool Exists(const std::string &path);
+
+// `name` made another name of the file `target`: a symbolic link, or on
+// Windows, where only administrators may make those, a hard link.
+void MakeAnotherName(const std::string &target, const std::string &name);
+
+// What stands for a device that swallows everything: /dev/null, or NUL.
+#ifdef _WIN32
+inline constexpr const char *kNullDevice = "NUL";
+#else
+inline constexpr const char *kNullDevice = "/dev/null";
+#endif
+
+// A pipe under a name, read by this process: a FIFO in `folder`, or a
+// Windows named pipe. Whatever is written into it waits there for Received.
+class NamedPipe {
+  public:
+    explicit NamedPipe(const class TempDir &folder);
+    ~NamedPipe();
+    NamedPipe(const NamedPipe &) = delete;
+    NamedPipe &operator=(const NamedPipe &) = delete;
+
+    const std::string &path() const { return path_; }
+    // What was written so far (the writer has closed it).
+    std::string Received();
+
+  private:
+    std::string path_;
+    std::intptr_t reader_ = -1;
+};
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.

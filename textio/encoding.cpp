@@ -1,55 +1,13 @@
 #include "textio/encoding.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <stdexcept>
+#include <iterator>
+
+#include "textio/gb18030_table.h"
+#include "textio/platform.h"
 
 namespace kovarim {
 namespace {
-
-// One iconv conversion; each front end thread makes its own.
-class Converter {
-  public:
-    Converter(const char *to, const char *from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-    }
-    ~Converter() { iconv_close(cd_); }
-    Converter(const Converter &) = delete;
-    Converter &operator=(const Converter &) = delete;
-
-    // Converts as much of `in` as it can into `out`; false at the first byte
-    // sequence it cannot convert, with `in` advanced to it.
-    bool Convert(std::string_view &in, std::string &out) {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char *inPtr = const_cast<char *>(in.data());
-        std::size_t inLeft = in.size();
-        bool ok = true;
-        while (inLeft > 0) {
-            char buffer[256];
-            char *outPtr = buffer;
-            std::size_t outLeft = sizeof buffer;
-            const std::size_t result = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
-            out.append(buffer, sizeof buffer - outLeft);
-            if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                ok = false;
-                break;
-            }
-        }
-        char buffer[16];
-        char *outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
-        out.append(buffer, sizeof buffer - outLeft);
-        in = in.substr(in.size() - inLeft);
-        return ok;
-    }
-
-  private:
-    iconv_t cd_;
-};
 
 // Decodes the UTF-8 character that starts `s`: its length, or 0 when none
 // does (overlong forms, surrogates and what lies beyond U+10FFFF included).
@@ -77,6 +35,118 @@ std::size_t DecodeUtf8(std::string_view s, char32_t &c) {
     }
     const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
     return c < lowest || c > 0x10FFFF || surrogate ? 0 : n;
+}
+
+void AppendUtf8(char32_t c, std::string &out) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
+    const int tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3; // continuation bytes
+    static constexpr unsigned kLead[] = {0, 0xC0, 0xE0, 0xF0};
+    out += static_cast<char>(kLead[tail] | (c >> (6 * tail)));
+    for (int i = tail - 1; i >= 0; --i)
+        out += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
+}
+
+// GBK's user-defined areas read as these; no two systems agree on them
+// (wine maps them, glibc refuses them), so the program reads none.
+bool IsPrivateUse(char32_t c) { return c >= 0xE000 && c <= 0xF8FF; }
+
+// The character of a GB18030 four-byte form, numbered as in the table; 0
+// for a form that stands for none.
+char32_t FourByteCharacter(std::uint32_t linear) {
+    const auto *end = std::end(gb18030::kFourByteRanges);
+    const auto *range = std::upper_bound(
+        std::begin(gb18030::kFourByteRanges), end, linear,
+        [](std::uint32_t n, const gb18030::FourByteRange &r) { return n < r.linear; });
+    if (range == std::begin(gb18030::kFourByteRanges))
+        return 0;
+    --range;
+    return linear - range->linear < range->count ? range->first + (linear - range->linear) : 0;
+}
+
+// GB18030's own form of a character that GBK lacks: two or four bytes, or
+// nothing for a character it does not have.
+std::string Gb18030Form(char32_t c) {
+    for (const gb18030::TwoByteForm &form : gb18030::kBeyondGbk)
+        if (form.c == c)
+            return {static_cast<char>(form.bytes >> 8), static_cast<char>(form.bytes & 0xFF)};
+    for (const gb18030::FourByteRange &range : gb18030::kFourByteRanges)
+        if (c >= range.first && c - range.first < range.count) {
+            std::uint32_t linear = range.linear + (c - range.first);
+            char bytes[4];
+            bytes[3] = static_cast<char>(0x30 + linear % 10);
+            linear /= 10;
+            bytes[2] = static_cast<char>(0x81 + linear % 126);
+            linear /= 126;
+            bytes[1] = static_cast<char>(0x30 + linear % 10);
+            bytes[0] = static_cast<char>(0x81 + linear / 10);
+            return std::string(bytes, 4);
+        }
+    return {};
+}
+
+// Reads GB18030 into UTF-8: the forms GBK lacks from our table, everything
+// else through the system's GBK converter, a stretch at a time. False at a
+// byte sequence that is not GB18030 or a private-use character.
+bool DecodeGb18030(std::string_view bytes, std::string &out) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    std::size_t stretch = 0; // where the bytes for the system's converter begin
+    const auto flush = [&](std::size_t end) {
+        const std::size_t before = out.size();
+        if (end > stretch && !platform::GbkToUtf8(bytes.substr(stretch, end - stretch), out))
+            return false;
+        char32_t c;
+        for (std::string_view rest = std::string_view(out).substr(before); !rest.empty();) {
+            const std::size_t n = DecodeUtf8(rest, c);
+            if (n == 0 || IsPrivateUse(c))
+                return false;
+            rest.remove_prefix(n);
+        }
+        return true;
+    };
+    const auto own = [&](std::size_t at, std::size_t length, char32_t c) {
+        if (c == 0 || IsPrivateUse(c) || !flush(at))
+            return false;
+        AppendUtf8(c, out);
+        stretch = at + length;
+        return true;
+    };
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned lead = byte(i);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // 80 and FF lead nothing in GB18030 (GBK's 80 for the euro sign included).
+        if (lead == 0x80 || lead == 0xFF || i + 1 == bytes.size())
+            return false;
+        const unsigned second = byte(i + 1);
+        if (second >= 0x30 && second <= 0x39) {
+            if (i + 3 >= bytes.size() || byte(i + 2) < 0x81 || byte(i + 2) == 0xFF ||
+                byte(i + 3) < 0x30 || byte(i + 3) > 0x39)
+                return false;
+            const std::uint32_t linear =
+                (((lead - 0x81) * 10 + (second - 0x30)) * 126 + (byte(i + 2) - 0x81)) * 10 +
+                (byte(i + 3) - 0x30);
+            if (!own(i, 4, FourByteCharacter(linear)))
+                return false;
+            i += 4;
+            continue;
+        }
+        if (second < 0x40 || second == 0x7F || second == 0xFF)
+            return false;
+        const unsigned form = lead << 8 | second;
+        const auto *beyond = std::lower_bound( // the table is in the order of the bytes
+            std::begin(gb18030::kBeyondGbk), std::end(gb18030::kBeyondGbk), form,
+            [](const gb18030::TwoByteForm &f, unsigned bytes) { return f.bytes < bytes; });
+        if (beyond != std::end(gb18030::kBeyondGbk) && beyond->bytes == form &&
+            !own(i, 2, beyond->c))
+            return false;
+        i += 2;
+    }
+    return flush(bytes.size());
 }
 
 // Characters a point name plausibly holds. What GBK bytes become when they
@@ -167,20 +237,24 @@ const char *UnreadableUnicode(std::string_view bytes) {
 std::string ToReportEncoding(std::string_view bytes, Encoding from) {
     if (from == Encoding::Gbk)
         return std::string(bytes);
-    thread_local Converter toGbk("GBK", "UTF-8");
-    thread_local Converter toGb18030("GB18030", "UTF-8");
     std::string out;
-    while (!toGbk.Convert(bytes, out)) {
-        // One character GBK lacks: its GB18030 form, or "?" for a byte that
-        // is not UTF-8 at all.
-        char32_t c;
-        std::size_t length = DecodeUtf8(bytes, c);
-        std::string_view one = bytes.substr(0, length);
-        if (length == 0 || !toGb18030.Convert(one, out)) {
-            out += '?';
-            length = std::max<std::size_t>(length, 1);
+    char32_t c;
+    for (std::size_t length; !bytes.empty(); bytes.remove_prefix(length)) {
+        length = DecodeUtf8(bytes, c);
+        if (length == 1) {
+            out += bytes[0];
+            continue;
         }
-        bytes.remove_prefix(length);
+        // GBK's form, or else GB18030's; "?" for a byte that is not UTF-8 at
+        // all, and for a private-use character. GBK has nothing beyond the
+        // BMP (glibc would even drop the language tags there without a word).
+        std::string form;
+        if (length == 0 || IsPrivateUse(c))
+            form = "?";
+        else if (c > 0xFFFF || !platform::Utf8ToGbk(bytes.substr(0, length), form) || form.empty())
+            form = Gb18030Form(c);
+        out += form.empty() ? "?" : form;
+        length = std::max<std::size_t>(length, 1);
     }
     return out;
 }
@@ -202,27 +276,15 @@ bool IsPlausibleUtf8(std::string_view bytes) {
 }
 
 bool IsSoundGbk(std::string_view bytes) {
-    thread_local Converter fromGb18030("UTF-8", "GB18030");
     std::string text;
-    if (!fromGb18030.Convert(bytes, text))
-        return false;
-    // GBK's user-defined areas: no two systems agree on them.
-    char32_t c;
-    for (std::string_view rest = text; !rest.empty(); rest.remove_prefix(1)) {
-        const std::size_t n = DecodeUtf8(rest, c);
-        if (n == 0 || (c >= 0xE000 && c <= 0xF8FF))
-            return false;
-        rest.remove_prefix(n - 1);
-    }
-    return true;
+    return DecodeGb18030(bytes, text);
 }
 
 std::string ToUtf8(std::string_view bytes, Encoding from) {
     if (from == Encoding::Utf8)
         return IsValidUtf8(bytes) ? std::string(bytes) : std::string();
-    thread_local Converter fromGb18030("UTF-8", "GB18030");
     std::string out;
-    return fromGb18030.Convert(bytes, out) ? out : std::string();
+    return DecodeGb18030(bytes, out) ? out : std::string();
 }
 
 } // namespace kovarim

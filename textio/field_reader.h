@@ -21,14 +21,14 @@ struct Field {
     std::string bytes;       // the value as read, quotes removed; file bytes unchanged
     double number = 0.0;     // the value of a Number field
     bool outOfRange = false; // a Text field that has the form of a number beyond the double range
-    long line = 0;           // the line on which the field starts, from 1
+    long long line = 0;      // the line on which the field starts, from 1
     bool endsLine = false;   // the field ended at a line end or at the end of the file
 };
 
 // The fields of one line that is not blank.
 struct Line {
-    long number = 0;           // the line's number, from 1
-    long fieldCount = 0;       // how many fields the line holds
+    long long number = 0;      // the line's number, from 1
+    long long fieldCount = 0;  // how many fields the line holds
     std::vector<Field> fields; // its fields (the first of them, while reading)
 };
 
@@ -88,7 +88,7 @@ class FieldReader {
     bool AfterComma() const { return afterComma_; }
 
     const std::string &path() const { return path_; }
-    long line() const { return line_; }
+    long long line() const { return line_; }
 
   private:
     void Start();
@@ -104,7 +104,7 @@ class FieldReader {
     std::size_t pos_ = 0;
     std::size_t size_ = 0;
     bool eof_ = false;
-    long line_ = 1;
+    long long line_ = 1;
     bool afterComma_ = false;
     EncodingDecision encoding_;
     bool utf8Mark_ = false;

@@ -1,14 +1,12 @@
 #include "textio/number_text.h"
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
 #include <optional>
 
 namespace kovarim {
@@ -46,18 +44,44 @@ std::size_t ScanNumber(std::string_view s, std::string_view exponentLetters) {
     return mantissaEnd;
 }
 
-// Converts text already known to be a number. strtod is correctly rounded in
-// glibc; the "C" locale keeps the decimal point a point whatever the user's
-// locale is.
-ParsedNumber Convert(std::string text) {
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-    for (char &c : text)
-        if (c == 'D' || c == 'd')
-            c = 'E';
-    errno = 0;
-    double value = strtod_l(text.c_str(), nullptr, cLocale);
-    if (errno == ERANGE && std::isinf(value))
-        return {NumberParse::OutOfRange, 0.0};
+// Whether a number that no double holds is too large rather than too small:
+// its first significant digit stands at 10^0 or above. Text already known
+// to be a number, exponent letter E or e.
+bool BeyondTheLargest(std::string_view text) {
+    const std::size_t e = std::min(text.find_first_of("Ee"), text.size());
+    const std::string_view mantissa = text.substr(0, e);
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return false; // zero underflows to nothing
+    // The power of ten of the first significant digit, before the exponent.
+    long long power = first < point ? static_cast<long long>(point - first) - 1
+                                    : -static_cast<long long>(first - point);
+    long long exponent = 0;
+    std::string_view digits = e < text.size() ? text.substr(e + 1) : std::string_view();
+    const bool negative = !digits.empty() && digits[0] == '-';
+    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+'))
+        digits.remove_prefix(1);
+    for (char c : digits) // saturates: far beyond any double either way
+        exponent = std::min(exponent * 10 + (c - '0'), 1LL << 40);
+    return power + (negative ? -exponent : exponent) >= 0;
+}
+
+// Converts text already known to be a number (exponent letter E or e, no
+// leading "+"). from_chars rounds correctly, ignores the locale, and is the
+// same code on every system, so every system reads the same doubles. A value
+// below the smallest double reads as what rounding gives, 0 (a subnormal
+// where one is near); one beyond the largest is OutOfRange.
+ParsedNumber Convert(std::string_view text) {
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        if (BeyondTheLargest(text))
+            return {NumberParse::OutOfRange, 0.0};
+        return {NumberParse::Ok, text[0] == '-' ? -0.0 : 0.0};
+    }
+    if (ec != std::errc() || end != text.data() + text.size())
+        return {NumberParse::NotANumber, 0.0};
     return {NumberParse::Ok, value};
 }
 
@@ -115,7 +139,7 @@ std::string Format(double value, int smallestPlain) {
 
 // A plain decimal of at most 15 digits without exponent, as most coordinates
 // are, is an exact integer over an exact power of ten: one division, which
-// rounds correctly, gives strtod's double. Nothing for any other text.
+// rounds correctly, gives the correctly rounded double. Nothing for any other text.
 std::optional<double> ShortDecimal(std::string_view text) {
     static constexpr double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -151,14 +175,7 @@ ParsedNumber ParseFieldNumber(std::string_view text) {
         return {NumberParse::Ok, *value};
     if (text.empty() || ScanNumber(text, "Ee") != text.size())
         return {NumberParse::NotANumber, 0.0};
-    // from_chars rounds correctly too, and much faster; what it does not take
-    // (a value beyond the range, say) strtod reads as before.
-    const std::string_view digits = text[0] == '+' ? text.substr(1) : text;
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec == std::errc() && end == digits.data() + digits.size())
-        return {NumberParse::Ok, value};
-    return Convert(std::string(text));
+    return Convert(text[0] == '+' ? text.substr(1) : text);
 }
 
 ParsedNumber ParseLeadingNumber(std::string_view text) {
@@ -169,7 +186,11 @@ ParsedNumber ParseLeadingNumber(std::string_view text) {
     std::size_t length = ScanNumber(compact, "EeDd");
     if (length == 0)
         return {NumberParse::Ok, 0.0};
-    return Convert(compact.substr(0, length));
+    compact.resize(length);
+    for (char &c : compact)
+        if (c == 'D' || c == 'd')
+            c = 'E';
+    return Convert(compact[0] == '+' ? std::string_view(compact).substr(1) : compact);
 }
 
 std::string FormatNumber(double value) { return Format(value, -4); }

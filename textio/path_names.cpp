@@ -1,5 +1,7 @@
 #include "textio/path_names.h"
 
+#include <random>
+
 namespace kovarim {
 namespace {
 
@@ -23,6 +25,15 @@ std::string DropLastCharacters(std::string_view name, std::size_t count) {
             --end;
     }
     return std::string(name.substr(0, end));
+}
+
+std::string TemporaryNameIn(const std::string &folder) {
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::random_device random;
+    std::string name = folder + "/.kovarim-";
+    for (int i = 0; i < 6; ++i)
+        name += kDigits[random() % 36];
+    return name;
 }
 
 } // namespace kovarim

@@ -15,4 +15,9 @@ std::size_t CharacterCount(std::string_view name);
 // `name` less its last `count` characters; empty if it has no more than that.
 std::string DropLastCharacters(std::string_view name, std::size_t count);
 
+// A name for a file being written in `folder` before it takes another's
+// place: ".kovarim-" and six random letters or digits, short so that a long
+// but valid final name still leaves room. Another call gives another name.
+std::string TemporaryNameIn(const std::string &folder);
+
 } // namespace kovarim

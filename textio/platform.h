@@ -2,14 +2,18 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
-// Everything the program asks of the operating system about files: opening,
-// kinds, identity, replacement. One source file per system implements it
-// (platform_posix.cpp, platform_win32.cpp); nothing else in the program calls
-// the system for files. Paths are UTF-8 throughout.
+// Everything the program asks of the operating system: files (opening, kinds,
+// identity, replacement), code pages, standard streams and arguments. One
+// source file per system implements it (platform_posix.cpp,
+// platform_win32.cpp); nothing else in the program calls the system for
+// these. Paths are UTF-8 throughout; on Windows they become UTF-16 only here.
 //
 // Functions that can fail return false (or nullptr) and put the system's
-// reason, in the system's words, into `reason`.
+// reason into `reason`: in the C library's words where it has them ("No
+// such file or directory", the same on every system), else the system's.
 namespace kovarim::platform {
 
 // Binary streams. A folder opens for neither.
@@ -26,6 +30,9 @@ enum class Kind {
 Kind KindOf(const std::string &path);
 // Whether an open stream is an ordinary file (not a terminal, pipe or device).
 bool IsRegular(std::FILE *stream);
+// The length in bytes of an open ordinary file, all written through the
+// stream included; -1 when the system cannot tell.
+long long LengthOf(std::FILE *stream, std::string &reason);
 
 // The name a path finally stands for once its symbolic links are followed; the
 // path itself where there are none.
@@ -58,10 +65,37 @@ void Remove(const std::string &path);
 // The folder part of a path ("." for a bare name).
 std::string FolderOf(const std::string &path);
 
+// A new, empty file for the program alone, read and written, that vanishes
+// when it is closed or the program ends.
+std::FILE *OpenTemporary(std::string &reason);
+
+// Code pages --------------------------------------------------------------
+
+// GBK text, the ANSI code page of Chinese Windows (936), through the system's
+// own converter: one- and two-byte forms only (GB18030's further forms are
+// the caller's). Appends the text as UTF-8 to `utf8`; false, with nothing
+// appended, when some bytes stand for no character there.
+bool GbkToUtf8(std::string_view gbk, std::string &utf8);
+// UTF-8 text as GBK, appended to `gbk`; false, with nothing appended, when
+// GBK lacks one of its characters (or it is not UTF-8).
+bool Utf8ToGbk(std::string_view utf8, std::string &gbk);
+
+// The process ------------------------------------------------------------
+
 // Standard streams that the caller closed would otherwise be taken by the
 // first files the program opens. Puts something harmless in their place:
 // standard output and error fail every write (so a lost result is noticed),
 // standard input fails every read.
 void GuardStandardStreams();
+
+// Standard streams carry bytes unchanged (Windows would turn LF into CR LF),
+// and a console shows the program's UTF-8 messages as such.
+void UseStandardStreamsForBytes();
+
+#ifdef _WIN32
+// The arguments of wmain, which Windows gives as UTF-16, as UTF-8 (the
+// narrow ones would be in the ANSI code page and lose what it lacks).
+std::vector<std::string> Utf8Arguments(int argc, wchar_t *argv[]);
+#endif
 
 } // namespace kovarim::platform

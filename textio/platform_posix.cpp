@@ -1,5 +1,6 @@
 // The file operations of the program on POSIX systems.
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,14 +8,51 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <random>
+#include <stdexcept>
 
+#include "textio/path_names.h"
 #include "textio/platform.h"
 
 namespace kovarim::platform {
 namespace {
 
 std::string Reason() { return std::strerror(errno); }
+
+// One iconv conversion; each thread makes its own.
+class Converter {
+  public:
+    Converter(const char *to, const char *from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    }
+    ~Converter() { iconv_close(cd_); }
+    Converter(const Converter &) = delete;
+    Converter &operator=(const Converter &) = delete;
+
+    // Appends all of `in` converted to `out`; false, with nothing appended,
+    // at a byte sequence it cannot convert.
+    bool Convert(std::string_view in, std::string &out) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char *inPtr = const_cast<char *>(in.data());
+        std::size_t inLeft = in.size();
+        const std::size_t before = out.size();
+        while (inLeft > 0) { // GBK and UTF-8 have no shift state to end
+            char buffer[256];
+            char *outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            const std::size_t result = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, sizeof buffer - outLeft);
+            if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+                out.resize(before);
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    iconv_t cd_;
+};
 
 std::FILE *Open(const std::string &path, const char *mode, std::string &reason) {
     if (KindOf(path) == Kind::Folder) {
@@ -50,6 +88,14 @@ Kind KindOf(const std::string &path) {
 bool IsRegular(std::FILE *stream) {
     struct stat status;
     return fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+long long LengthOf(std::FILE *stream, std::string &reason) {
+    struct stat status;
+    if (std::fflush(stream) == 0 && fstat(fileno(stream), &status) == 0)
+        return status.st_size;
+    reason = Reason();
+    return -1;
 }
 
 std::string FollowLinks(const std::string &path) {
@@ -96,14 +142,9 @@ bool CanWrite(const std::string &path, std::string &reason) {
 
 std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &folderDenied,
                         std::string &reason) {
-    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::random_device random;
-    const std::string folder = FolderOf(beside);
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        created = folder + "/.kovarim-";
-        for (int i = 0; i < 6; ++i)
-            created += kDigits[random() % 36];
+        created = TemporaryNameIn(FolderOf(beside));
         // O_EXCL: never takes over another's file.
         fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
@@ -153,10 +194,30 @@ std::string FolderOf(const std::string &path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::FILE *OpenTemporary(std::string &reason) {
+    // glibc's tmpfile opens the file without a name (O_TMPFILE) or unlinks it at once.
+    std::FILE *file = std::tmpfile();
+    if (file == nullptr)
+        reason = Reason();
+    return file;
+}
+
+bool GbkToUtf8(std::string_view gbk, std::string &utf8) {
+    thread_local Converter fromGbk("UTF-8", "GBK");
+    return fromGbk.Convert(gbk, utf8);
+}
+
+bool Utf8ToGbk(std::string_view utf8, std::string &gbk) {
+    thread_local Converter toGbk("GBK", "UTF-8");
+    return toGbk.Convert(utf8, gbk);
+}
+
 void GuardStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd)
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
             open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY); // takes the lowest free number
 }
+
+void UseStandardStreamsForBytes() {} // POSIX streams are bytes already
 
 } // namespace kovarim::platform

@@ -54,9 +54,11 @@ long long TextFileWriter::Length() {
         return static_cast<long long>(memory_.size());
     if (!platform::IsRegular(file_))
         return 0; // a device or a pipe has no length to ask about
-    if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_END) != 0)
-        throw Error::InFile(path_, "无法读取文件长度（" + std::string(std::strerror(errno)) + "）");
-    return std::ftell(file_);
+    std::string reason;
+    const long long length = platform::LengthOf(file_, reason);
+    if (length < 0)
+        throw Error::InFile(path_, "无法读取文件长度（" + reason + "）");
+    return length;
 }
 
 void TextFileWriter::Truncate() {

@@ -1,10 +1,14 @@
 // kovarim-cli as a process: arguments in, bytes and exit status out, held
 // against the core functions the window calls on the same files.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,7 +28,9 @@
 #include "testkit.h"
 #include "textio/encoding.h"
 
+#ifndef _WIN32
 extern char **environ;
+#endif
 
 namespace kovarim {
 namespace {
@@ -40,15 +46,80 @@ struct Streams {
     std::string in;         // a file of the folder to read standard input from
     std::string out;        // a path to write standard output to
     bool outClosed = false; // standard output closed, as `>&-` leaves it
+    bool outUnread = false; // standard output a pipe that no one reads any more
 };
 
-// Runs kovarim-cli in `folder` with `args`, `input` on its standard input.
-Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
-            const std::string &input = "", const Streams &streams = {}) {
-    const std::string in = streams.in.empty() ? folder.Write(".stdin", input)
-                                              : folder.Path(streams.in),
-                      out = streams.out.empty() ? folder.Path(".stdout") : streams.out,
-                      err = folder.Path(".stderr");
+#ifdef _WIN32
+
+std::wstring Wide(const std::string &utf8) { return testkit::Fs(utf8).wstring(); }
+
+// One argument as the C runtime splits a command line: quoted, backslashes
+// doubled only before a quote.
+std::wstring Quoted(const std::wstring &arg) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, L'\\');
+    return quoted + L"\"";
+}
+
+// Runs kovarim-cli with `args` in `folder`, its standard streams from and to
+// the files `in`, `out` and `err` or as `streams` says: its exit status, or
+// nothing when it did not start.
+std::optional<int> Spawn(std::vector<std::string> args, const std::string &folder,
+                         const std::string &in, const std::string &out, const std::string &err,
+                         const Streams &streams) {
+    std::wstring command = Quoted(Wide(KOVARIM_CLI));
+    for (const std::string &a : args)
+        command += L" " + Quoted(Wide(a));
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const auto open = [&](const std::string &path, DWORD access, DWORD disposition) {
+        return CreateFileW(Wide(path).c_str(), access, share, &inherited, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = open(in, GENERIC_READ, OPEN_EXISTING);
+    startup.hStdError = open(err, GENERIC_WRITE, CREATE_ALWAYS);
+    if (streams.outUnread) {
+        HANDLE reader = nullptr;
+        CreatePipe(&reader, &startup.hStdOutput, &inherited, 0);
+        CloseHandle(reader);
+    } else if (!streams.outClosed) {
+        startup.hStdOutput = open(out, GENERIC_WRITE, CREATE_ALWAYS);
+    }
+    PROCESS_INFORMATION process{};
+    std::optional<int> status;
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       Wide(folder).c_str(), &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        status = static_cast<int>(code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    return status;
+}
+
+#else
+
+std::optional<int> Spawn(std::vector<std::string> args, const std::string &folder,
+                         const std::string &in, const std::string &out, const std::string &err,
+                         const Streams &streams) {
     args.insert(args.begin(), KOVARIM_CLI);
     std::vector<char *> argv;
     for (std::string &a : args)
@@ -63,22 +134,46 @@ Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
         posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
     posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&files, folder.Path("").c_str());
+    posix_spawn_file_actions_addchdir_np(&files, folder.c_str());
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
-    Outcome run;
     if (spawned != 0)
-        return run;
+        return std::nullopt;
     int status = 0;
     waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (streams.out.empty() && !streams.outClosed)
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#endif
+
+// Runs kovarim-cli in `folder` with `args`, `input` on its standard input.
+Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
+            const std::string &input = "", const Streams &streams = {}) {
+    const std::string in = streams.in.empty() ? folder.Write(".stdin", input)
+                                              : folder.Path(streams.in),
+                      out = streams.out.empty() ? folder.Path(".stdout") : streams.out,
+                      err = folder.Path(".stderr");
+    Outcome run;
+    const std::optional<int> status = Spawn(args, folder.Path(""), in, out, err, streams);
+    if (!status)
+        return run;
+    run.status = *status;
+    if (streams.out.empty() && !streams.outClosed && !streams.outUnread)
         run.out = testkit::ReadBytes(out);
     run.err = testkit::ReadBytes(err);
     for (const char *name : {".stdin", ".stdout", ".stderr"})
-        std::filesystem::remove(folder.Path(name));
+        std::filesystem::remove(testkit::Fs(folder.Path(name)));
     return run;
+}
+
+// PROJ's cct, where it is installed (never on Windows here).
+bool HaveCct() {
+#ifdef _WIN32
+    return false;
+#else
+    return std::system("command -v cct >/dev/null 2>&1") == 0;
+#endif
 }
 
 std::string Example(const std::string &name) {
@@ -144,7 +239,7 @@ TEST(KovarimCli, ConvertsAndPointsAsTheWindowDoes) {
                   expected)
             << c.name;
         if (!c.outputFile.empty())
-            std::filesystem::remove(cli.Path(c.outputFile));
+            std::filesystem::remove(testkit::Fs(cli.Path(c.outputFile)));
     }
 
     for (const std::vector<std::string> &xyz :
@@ -259,7 +354,7 @@ TEST(KovarimCli, AdjustedParametersConvertAndGoThroughCct) {
     ASSERT_EQ(Cli(dir, {"convert", "--params", "p.txt", "pts.txt"}).status, 0);
     EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), testkit::ReadBytes(core.Path("ptsto")));
 
-    if (std::system("command -v cct >/dev/null 2>&1") != 0)
+    if (!HaveCct())
         GTEST_SKIP() << "cct (Debian package proj-bin) is not installed";
     const std::string proj = text.substr(text.find("proj = ") + 7, std::string::npos);
     dir.Write("points", "2860321.78 592341.79 12.5 0\n2858000 589000 180 0\n");
@@ -367,8 +462,8 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
         EXPECT_EQ(run.out, "") << c.name;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("two七参数精度评估.txt")));
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("two七参数平差报告.txt")));
+    EXPECT_FALSE(testkit::Exists(dir.Path("two七参数精度评估.txt")));
+    EXPECT_FALSE(testkit::Exists(dir.Path("two七参数平差报告.txt")));
 }
 
 TEST(KovarimCli, ReplacesAnOutputOnlyWithForce) {
@@ -430,10 +525,11 @@ TEST(KovarimCli, NeverDestroysItsOwnInputOrOutput) {
     for (const auto &c : cases) {
         testkit::TempDir dir;
         dir.Write("gps.txt", points);
-        std::filesystem::create_hard_link(dir.Path("gps.txt"), dir.Path("hard.txt"));
+        std::filesystem::create_hard_link(testkit::Fs(dir.Path("gps.txt")),
+                                          testkit::Fs(dir.Path("hard.txt")));
         dir.Write("gps七参数精度评估.txt", "old report");
         dir.Write("gps七参数平差报告.txt", "old adjustment");
-        std::filesystem::create_directory(dir.Path("folder"));
+        std::filesystem::create_directory(testkit::Fs(dir.Path("folder")));
         dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
         dir.Write("pts.txt", "P1,1,2,3\r\n");
         std::string many;
@@ -455,48 +551,66 @@ TEST(KovarimCli, NeverDestroysItsOwnInputOrOutput) {
 }
 
 // A target that is not a plain file: a link is followed and stays a link, a
-// device is written in place and stays a device, a long name that the
-// system takes for the report works.
+// device or a pipe is written in place and stays what it is, a long name
+// that the system takes for the report works.
 TEST(KovarimCli, WritesThroughLinksAndIntoDevices) {
     testkit::TempDir dir;
     dir.Write("gps.txt", Example("common_points.txt"));
+#ifndef _WIN32 // symbolic links are for administrators on Windows
     dir.Write("real.txt", "old");
     std::filesystem::create_symlink("real.txt", dir.Path("link.txt"));
     ASSERT_EQ(Cli(dir, {"estimate", "gps.txt", "--params", "link.txt"}).status, 0);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.txt")));
     EXPECT_NE(testkit::ReadBytes(dir.Path("real.txt")).find("DX = "), std::string::npos);
+#endif
 
     // A pipe, with this process reading it: written into, never renamed over.
-    ASSERT_EQ(mkfifo(dir.Path("pipe").c_str(), 0600), 0);
-    const int reader = open(dir.Path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    const Outcome toPipe = Cli(dir, {"estimate", "gps.txt", "--params", "pipe"});
+    testkit::NamedPipe pipe(dir);
+    const Outcome toPipe = Cli(dir, {"estimate", "gps.txt", "--params", pipe.path()});
     EXPECT_EQ(toPipe.status, 0) << toPipe.err;
-    char received[4096];
-    const ssize_t size = read(reader, received, sizeof received);
-    close(reader);
-    EXPECT_NE(std::string(received, size > 0 ? size : 0).find("DX = "), std::string::npos);
-    EXPECT_TRUE(std::filesystem::is_fifo(dir.Path("pipe")));
+    EXPECT_NE(pipe.Received().find("DX = "), std::string::npos);
+#ifndef _WIN32
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe.path()));
+#endif
+    const Outcome toDevice = Cli(dir, {"estimate", "gps.txt", "--params", testkit::kNullDevice});
+    EXPECT_EQ(toDevice.status, 0) << toDevice.err;
+    for (const std::string &name : dir.Names())
+        EXPECT_NE(name.rfind(".kovarim-", 0), 0u) << "a temporary file was left: " << name;
 
     // The longest input name whose report name (25 bytes instead of 4) fits.
     const std::string stem(255 - std::string("七参数精度评估.txt").size(), 'a');
     dir.Write(stem + ".txt", Example("common_points.txt"));
     const Outcome longName = Cli(dir, {"estimate", stem + ".txt"});
     EXPECT_EQ(longName.status, 0) << longName.err;
-    EXPECT_TRUE(std::filesystem::exists(dir.Path(stem + "七参数精度评估.txt")));
+    EXPECT_TRUE(testkit::Exists(dir.Path(stem + "七参数精度评估.txt")));
 }
 
 // A result that does not reach standard output is a failure, not a success.
 TEST(KovarimCli, FailsWhenStandardOutputCannotBeWritten) {
     testkit::TempDir dir;
     dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
+    dir.Write("pts.txt", "P1,1,2,3\r\n");
     const std::vector<std::string> point = {"point", "--params", "p.txt", "1", "2", "3"};
-    const Streams streams[] = {{"", "", true}, {"", "/dev/full", false}};
-    for (const Streams &to : streams) {
-        const Outcome run = Cli(dir, point, "", to);
-        EXPECT_EQ(run.status, 1) << to.out;
-        EXPECT_NE(run.err.find("写入标准输出失败"), std::string::npos) << run.err;
-    }
+    // The spool of converted lines must not take standard output's number.
+    const std::vector<std::string> convert = {"convert", "--params", "p.txt", "pts.txt", "-"};
+    const struct {
+        const char *name;
+        Streams to;
+    } cases[] = {
+        {"closed", {"", "", true, false}},
+#ifdef _WIN32 // a pipe whose reader is gone (elsewhere its signal would end the program)
+        {"a pipe no one reads", {"", "", false, true}},
+#else
+        {"a full device", {"", "/dev/full", false, false}},
+#endif
+    };
+    for (const auto &c : cases)
+        for (const auto &command : {point, convert}) {
+            const Outcome run = Cli(dir, command, "", c.to);
+            EXPECT_EQ(run.status, 1) << c.name << ", " << command[0];
+            EXPECT_NE(run.err.find("写入标准输出失败"), std::string::npos)
+                << c.name << ", " << command[0] << ": " << run.err;
+        }
 }
 
 // One decimal slip in one line: the report shows it, and the triple leaves it out.
@@ -528,7 +642,7 @@ TEST(KovarimCli, SaysItsVersionAndHelpsInBothLanguages) {
 // The parameter file's PROJ string through PROJ's cct reproduces this
 // model's transformed coordinates to better than a micrometre.
 TEST(KovarimCli, ProjStringAgreesWithCctToAMicrometre) {
-    if (std::system("command -v cct >/dev/null 2>&1") != 0)
+    if (!HaveCct())
         GTEST_SKIP() << "cct (Debian package proj-bin) is not installed";
     testkit::TempDir dir;
     dir.Write("gps.txt", Example("common_points.txt"));

@@ -1,9 +1,5 @@
 #include "conversion/batch_conversion.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -109,7 +105,7 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
         EXPECT_EQ(e.line(), c.line) << c.name;
         EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
             << c.name << ": " << e.what();
-        const bool written = std::filesystem::exists(dir.Path("ptsto"));
+        const bool written = testkit::Exists(dir.Path("ptsto"));
         EXPECT_EQ(written ? testkit::ReadBytes(dir.Path("ptsto")) : "<none>", c.output) << c.name;
     }
 }
@@ -144,11 +140,28 @@ TEST(ConvertFile, AsksBeforeReplacingANonEmptyOutput) {
 TEST(ConvertFile, RefusesToWriteOverItsOwnInput) {
     testkit::TempDir dir;
     const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
-    std::filesystem::create_symlink(input, dir.Path("link.txt"));
+    testkit::MakeAnotherName(input, dir.Path("link.txt"));
     for (const std::string &output : {input, dir.Path("link.txt")}) {
         EXPECT_THROW(ConvertFile(input, output, Params{}, Never), Error) << output;
         EXPECT_EQ(testkit::ReadBytes(input), "P1,1,2,3\r\n") << output;
     }
+}
+
+// A length beyond what 32 bits count (Windows' long) is still a length.
+TEST(ConvertFile, AsksBeforeReplacingAnOutputOfFourGigabytes) {
+    testkit::TempDir dir;
+    const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
+    const std::string output = dir.Write("ptsto", "");
+    const std::uintmax_t size = 4ull << 30; // sparse: takes no room on the disk
+    std::filesystem::resize_file(testkit::Fs(output), size);
+    int asked = 0;
+    const BatchOutcome outcome = ConvertFile(input, output, Params{}, [&] {
+        ++asked;
+        return false;
+    });
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(outcome, BatchOutcome::Cancelled);
+    EXPECT_EQ(std::filesystem::file_size(testkit::Fs(output)), size);
 }
 
 TEST(ConvertFile, UsesAnExistingEmptyOutputWithoutAsking) {
@@ -187,7 +200,9 @@ TEST(ConvertFile, ReportsAnOutputThatCannotBeWritten) {
         const char *says;
     } cases[] = {
         {dir.Path("no/such/folder/out"), "无法创建或写入文件（No such file or directory）"},
+#ifndef _WIN32 // Windows has no full device
         {"/dev/full", "写入文件失败（No space left on device）"},
+#endif
         {dir.Path(""), "是文件夹，不是文件"},
     };
     for (const auto &c : cases) {
@@ -202,15 +217,12 @@ TEST(ConvertFile, ReportsAnOutputThatCannotBeWritten) {
 TEST(ConvertFile, WritesIntoDevicesAndPipesInPlace) {
     testkit::TempDir dir;
     const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
-    EXPECT_EQ(ConvertFile(input, "/dev/null", Params{}, Never), BatchOutcome::Converted);
-    ASSERT_EQ(mkfifo(dir.Path("pipe").c_str(), 0600), 0);
-    const int reader = open(dir.Path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    EXPECT_EQ(ConvertFile(input, dir.Path("pipe"), Params{}, Never), BatchOutcome::Converted);
-    char received[100];
-    const ssize_t size = read(reader, received, sizeof received);
-    close(reader);
-    EXPECT_EQ(std::string(received, size > 0 ? size : 0), "\"P1\",1,2,3,1,2,3\r\n");
+    EXPECT_EQ(ConvertFile(input, testkit::kNullDevice, Params{}, Never), BatchOutcome::Converted);
+    testkit::NamedPipe pipe(dir);
+    EXPECT_EQ(ConvertFile(input, pipe.path(), Params{}, Never), BatchOutcome::Converted);
+    EXPECT_EQ(pipe.Received(), "\"P1\",1,2,3,1,2,3\r\n");
+    for (const std::string &name : dir.Names())
+        EXPECT_NE(name.rfind(".kovarim-", 0), 0u) << "a temporary file was left: " << name;
 }
 
 TEST(ConvertFile, GivesTheSinglePointResultForTheSameNumbers) {

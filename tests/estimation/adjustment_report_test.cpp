@@ -43,7 +43,7 @@ const std::string *LineStarting(const std::vector<std::string> &lines, const std
 TEST(AdjustmentReport, ReportsTheExampleInGbkWithCrLf) {
     testkit::TempDir dir;
     AdjustedFile run = AdjustCommonPointFile(dir.Write("gps.txt", Example()), {});
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("gps七参数平差报告.txt")));
+    EXPECT_FALSE(testkit::Exists(dir.Path("gps七参数平差报告.txt")));
     run.report->Commit();
     const std::vector<std::string> lines =
         Lines(testkit::ReadBytes(dir.Path("gps七参数平差报告.txt")));

@@ -1,27 +1,20 @@
 #include "textio/gbk_texts.h"
 
-#include <iconv.h>
-
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "estimation/adjustment_texts.h"
+#include "textio/platform.h"
 
 namespace kovarim {
 namespace {
 
+// The system's own GBK converter: iconv, or Windows' code page 936.
 std::string ToGbk(std::string_view utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
-    std::string in(utf8), out(in.size() * 2 + 8, '\0');
-    char *inPtr = in.data();
-    char *outPtr = out.data();
-    std::size_t inLeft = in.size(), outLeft = out.size();
-    EXPECT_NE(iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
+    std::string gbk;
+    EXPECT_TRUE(platform::Utf8ToGbk(utf8, gbk)) << utf8;
+    return gbk;
 }
 
 TEST(GbkTexts, AreTheGbkEncodingOfTheirReadableText) {

@@ -29,6 +29,16 @@ TEST(ParseFieldNumber, AcceptsOnlyWholeDecimalNumbers) {
         {"007", NumberParse::Ok, 7.0},
         {"1e-400", NumberParse::Ok, 0.0}, // below the smallest double: rounds to 0
         {"1e999", NumberParse::OutOfRange, 0.0},
+        {"-1e999", NumberParse::OutOfRange, 0.0},
+        {"1.7976931348623157e308", NumberParse::Ok, std::numeric_limits<double>::max()},
+        {"1.7976931348623159e308", NumberParse::OutOfRange, 0.0}, // rounds beyond the largest
+        {"0.00017976931348623159e312", NumberParse::OutOfRange, 0.0},
+        {"4.9e-324", NumberParse::Ok, std::numeric_limits<double>::denorm_min()},
+        {"2.4e-324", NumberParse::Ok, 0.0}, // nearer 0 than the smallest subnormal
+        {"1e-99999999999999999999", NumberParse::Ok, 0.0},
+        {"1e99999999999999999999", NumberParse::OutOfRange, 0.0},
+        {"100000e-330", NumberParse::Ok, 0.0},
+        {"0e999999", NumberParse::Ok, 0.0},
         {"", NumberParse::NotANumber, 0.0},
         {"abc", NumberParse::NotANumber, 0.0},
         {"1.2.3", NumberParse::NotANumber, 0.0},
@@ -52,6 +62,19 @@ TEST(ParseFieldNumber, AcceptsOnlyWholeDecimalNumbers) {
     }
 }
 
+// Below the smallest double a value rounds to a zero of its own sign, as
+// strtod gives.
+TEST(ParseFieldNumber, UnderflowKeepsTheSign) {
+    for (const char *text : {"-1e-400", "-2.4e-324", "-0.000001e-999"}) {
+        const ParsedNumber parsed = ParseFieldNumber(text);
+        EXPECT_EQ(parsed.status, NumberParse::Ok) << text;
+        EXPECT_EQ(parsed.value, 0.0) << text;
+        EXPECT_TRUE(std::signbit(parsed.value)) << text;
+    }
+    EXPECT_FALSE(std::signbit(ParseFieldNumber("1e-400").value));
+    EXPECT_TRUE(std::signbit(ParseLeadingNumber("-1d-400").value));
+}
+
 TEST(ParseLeadingNumber, ReadsTheNumberAtTheStartAndIgnoresBlanks) {
     const ParseCase cases[] = {
         {"2860321.78", NumberParse::Ok, 2860321.78},
@@ -70,6 +93,8 @@ TEST(ParseLeadingNumber, ReadsTheNumberAtTheStartAndIgnoresBlanks) {
         {"abc", NumberParse::Ok, 0.0},
         {"m5", NumberParse::Ok, 0.0},
         {"1e400", NumberParse::OutOfRange, 0.0},
+        {"-1D400", NumberParse::OutOfRange, 0.0},
+        {"+1d-400", NumberParse::Ok, 0.0},
     };
     for (const auto &c : cases) {
         const ParsedNumber parsed = ParseLeadingNumber(c.text);

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# same_bytes_test.sh SOURCE_DIR CLI...: kovarim-cli (CLI..., a program and
+# whatever runs it, wine for Windows) gives, byte for byte, the files kept in
+# the tree for the example files: the window's report and batch output
+# (tests/e2e/expected/) and the command's own parameter files, adjustment
+# report and point output (tests/cli/expected/, made by the Linux build).
+set -uo pipefail
+source_dir=$1
+shift
+cli=("$@")
+expected_e2e=$source_dir/tests/e2e/expected
+expected_cli=$source_dir/tests/cli/expected
+
+top=$(mktemp -d)
+trap 'rm -rf "$top"' EXIT
+work="$top/测量 数据" # a Chinese folder name, with a blank
+mkdir "$work" && cd "$work" || exit 1
+cp "$source_dir/examples/common_points.txt" "$source_dir/examples/batch_points.txt" .
+
+failures=0
+run() { # run WHAT ARGS...: the command must succeed
+    local what=$1
+    shift
+    if ! "${cli[@]}" "$@" >"$work/.out" 2>"$work/.err" </dev/null; then
+        echo "FAILED: $what: kovarim-cli $*: $(cat "$work/.err")"
+        failures=$((failures + 1))
+    fi
+}
+same() { # same WHAT GOT EXPECTED
+    if cmp -s "$2" "$3"; then
+        echo "same: $1"
+    else
+        echo "DIFFERENT: $1 ($2 against $3)"
+        cmp "$2" "$3" | head -3
+        failures=$((failures + 1))
+    fi
+}
+
+run "estimate" estimate common_points.txt --params params.txt
+cp "$work/.out" estimate_output.txt
+same "estimate's standard output" estimate_output.txt "$expected_cli/estimate_output.txt"
+same "accuracy report" "common_points七参数精度评估.txt" "$expected_e2e/report.txt"
+same "parameter file" params.txt "$expected_cli/params.txt"
+
+run "convert to the proposed name" convert --params params.txt batch_points.txt
+same "batch output, proposed name" batch_pointsto "$expected_e2e/batch_pointsto.txt"
+run "convert to a named file" convert --params params.txt batch_points.txt named.txt
+same "batch output, named file" named.txt "$expected_e2e/batch_pointsto.txt"
+if ! "${cli[@]}" convert --params params.txt - - <batch_points.txt >piped.txt 2>"$work/.err"; then
+    echo "FAILED: convert - -: $(cat "$work/.err")"
+    failures=$((failures + 1))
+fi
+same "batch output, standard input to standard output" piped.txt "$expected_e2e/batch_pointsto.txt"
+
+run "point" point --params params.txt 2860321.78 592341.79 0
+cp "$work/.out" point.txt
+cp params.txt 参数.txt # a Chinese argument
+run "point back" point --inverse --params 参数.txt 2860229.32 592371.83 7.25
+cat "$work/.out" >>point.txt
+same "point output" point.txt "$expected_cli/point.txt"
+
+run "adjust" adjust common_points.txt --params adjusted.txt
+same "adjustment report" "common_points七参数平差报告.txt" "$expected_cli/adjustment_report.txt"
+same "adjusted parameter file" adjusted.txt "$expected_cli/adjusted_params.txt"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures differences or failures"
+    exit 1
+fi
