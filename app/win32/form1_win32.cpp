@@ -32,9 +32,7 @@ class TextBox : public window::TextBox {
             GetWindowTextW(control_, text.data(), static_cast<int>(text.size()))));
         return Utf8(text);
     }
-    void SetText(const std::string &text) override {
-        SetWindowTextW(control_, Wide(text).c_str());
-    }
+    void SetText(const std::string &text) override { SetWindowTextW(control_, Wide(text).c_str()); }
 
   private:
     HWND control_;
@@ -77,7 +75,8 @@ const wchar_t *ClassOf(window::ControlKind kind) {
 }
 
 DWORD StyleOf(const window::ControlSpec &spec) {
-    DWORD style = WS_CHILD | (spec.visible ? WS_VISIBLE : 0) | (spec.enabled ? 0 : WS_DISABLED);
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (spec.visible ? WS_VISIBLE : 0) |
+                  (spec.enabled ? 0 : WS_DISABLED);
     switch (spec.kind) {
     case window::ControlKind::Button:
         return style | WS_TABSTOP | BS_PUSHBUTTON;
@@ -94,9 +93,9 @@ DWORD StyleOf(const window::ControlSpec &spec) {
 // What a user does to a window: dropped while an estimation runs.
 bool IsInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-           message == WM_NCLBUTTONDOWN || message == WM_NCLBUTTONDBLCLK ||
-           message == WM_NCRBUTTONDOWN || message == WM_CONTEXTMENU;
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_NCLBUTTONDOWN ||
+           message == WM_NCLBUTTONDBLCLK || message == WM_NCRBUTTONDOWN ||
+           message == WM_CONTEXTMENU;
 }
 
 } // namespace
@@ -143,6 +142,12 @@ bool Form1Window::Create(HINSTANCE instance, int show) {
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlIndex(spec.id) + 100)), instance,
             nullptr);
     }
+    // Labels lie beneath the other controls, as they do on a form: where a
+    // label's box reaches into a text box, the text box is drawn whole.
+    for (const window::ControlSpec &spec : window::kControls)
+        if (spec.kind == window::ControlKind::Label)
+            SetWindowPos(controls_[ControlIndex(spec.id)], HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HWND bar = controls_[ControlIndex(window::ControlId::ProgressBar1)];
     SendMessageW(bar, PBM_SETRANGE32, window::kBarMin, window::kBarMax);
     SendMessageW(bar, PBM_SETPOS, window::kBarMin, 0);
@@ -151,14 +156,10 @@ bool Form1Window::Create(HINSTANCE instance, int show) {
     auto control = [this](window::ControlId id) { return controls_[ControlIndex(id)]; };
     using window::ControlId;
     seams_.reset(new Seams{Button(control(ControlId::Command2)),
-                           Button(control(ControlId::Command3)),
-                           TextBox(control(ControlId::Text1)),
-                           TextBox(control(ControlId::Text2)),
-                           TextBox(control(ControlId::Text3)),
-                           TextBox(control(ControlId::Text4)),
-                           TextBox(control(ControlId::Text6)),
-                           TextBox(control(ControlId::Text7)),
-                           ProgressBar(bar)});
+                           Button(control(ControlId::Command3)), TextBox(control(ControlId::Text1)),
+                           TextBox(control(ControlId::Text2)), TextBox(control(ControlId::Text3)),
+                           TextBox(control(ControlId::Text4)), TextBox(control(ControlId::Text6)),
+                           TextBox(control(ControlId::Text7)), ProgressBar(bar)});
     dialogs_ = std::make_unique<CommonDialogs>(window_);
     boxes_ = std::make_unique<MessageBoxes>(window_);
     logic_ = std::make_unique<window::Form1>(window::Controls{
@@ -180,10 +181,10 @@ void Form1Window::Layout(UINT dpi, const RECT *suggested) {
     AdjustWindowRectExForDpi(&frame, kStyle, FALSE, 0, dpi);
     // At first where the layout puts the client area; after a move to a
     // monitor of another DPI, where Windows suggests.
-    const int left = suggested != nullptr ? suggested->left
-                                          : window::Pixels(window::kForm.left, d) + frame.left;
-    const int top = suggested != nullptr ? suggested->top
-                                         : window::Pixels(window::kForm.top, d) + frame.top;
+    const int left =
+        suggested != nullptr ? suggested->left : window::Pixels(window::kForm.left, d) + frame.left;
+    const int top =
+        suggested != nullptr ? suggested->top : window::Pixels(window::kForm.top, d) + frame.top;
     SetWindowPos(window_, nullptr, left, top, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
@@ -198,10 +199,10 @@ void Form1Window::Layout(UINT dpi, const RECT *suggested) {
     if (titleFont_ != nullptr)
         DeleteObject(titleFont_);
     const window::FontSpec &title = window::kLabel7Font;
-    titleFont_ = CreateFontW(-MulDiv(title.points, d, 72), 0, 0, 0, title.weight, title.italic,
-                             FALSE, FALSE, static_cast<DWORD>(title.charset), OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                             Wide(title.face).c_str());
+    titleFont_ =
+        CreateFontW(-MulDiv(title.points, d, 72), 0, 0, 0, title.weight, title.italic, FALSE, FALSE,
+                    static_cast<DWORD>(title.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(title.face).c_str());
 
     for (const window::ControlSpec &spec : window::kControls) {
         HWND control = controls_[ControlIndex(spec.id)];
@@ -257,7 +258,8 @@ void Form1Window::BlockInput(bool blocked) { inputBlocked_ = blocked; }
 
 LRESULT CALLBACK Form1Window::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     if (message == WM_NCCREATE) {
-        auto *self = static_cast<Form1Window *>(reinterpret_cast<CREATESTRUCTW *>(l)->lpCreateParams);
+        auto *self =
+            static_cast<Form1Window *>(reinterpret_cast<CREATESTRUCTW *>(l)->lpCreateParams);
         self->window_ = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }

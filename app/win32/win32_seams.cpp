@@ -12,9 +12,9 @@ std::wstring Wide(const std::string &utf8) {
     if (utf8.empty())
         return {};
     const int size = static_cast<int>(utf8.size());
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size,
-                                                                    nullptr, 0)),
-                      L'\0');
+    std::wstring wide(
+        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
+        L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
     return wide;
 }
@@ -24,7 +24,7 @@ std::string Utf8(const std::wstring &wide) {
         return {};
     const int size = static_cast<int>(wide.size());
     std::string utf8(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), size,
-                                                                   nullptr, 0, nullptr, nullptr)),
+                                                                  nullptr, 0, nullptr, nullptr)),
                      '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), static_cast<int>(utf8.size()),
                         nullptr, nullptr);
