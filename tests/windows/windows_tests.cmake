@@ -17,10 +17,20 @@ endforeach()
 # Wine shows the Unix file system as drive Z:.
 set(KOVARIM_PATH_PREFIX "Z:")
 
-# Wine quiet, its prefix in the build folder. The fixture starts one
+# Wine quiet, its prefix in a temporary folder. The fixture starts one
 # wineserver before the tests and stops it after: each wine would otherwise
 # start its own, and one started inside CTest's pipe would hold it open.
-set(KOVARIM_WINE_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine" "WINEDEBUG=-all")
+# The prefix in the system's temporary folder, one for each build folder, so
+# that repeated runs spare the ten seconds of making it.
+string(SHA1 build_hash ${CMAKE_BINARY_DIR})
+string(SUBSTRING ${build_hash} 0 12 build_hash)
+if(DEFINED ENV{TMPDIR})
+    set(temporary $ENV{TMPDIR})
+else()
+    set(temporary /tmp)
+endif()
+set(KOVARIM_WINE_PREFIX ${temporary}/kovarim-wine-${build_hash})
+set(KOVARIM_WINE_ENVIRONMENT "WINEPREFIX=${KOVARIM_WINE_PREFIX}" "WINEDEBUG=-all")
 set(wine_server ${CMAKE_CURRENT_LIST_DIR}/wine_server.sh)
 add_test(NAME wine_start COMMAND ${wine_server} start)
 add_test(NAME wine_stop COMMAND ${wine_server} stop)
