@@ -24,7 +24,7 @@ std::string QuotedForMessage(const std::string &utf8) {
     for (char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F)
-            return {}; // a control character
+            return {};                       // a control character
         characters += (byte & 0xC0) != 0x80; // continuation bytes do not start one
     }
     if (utf8.empty() || characters > 40)

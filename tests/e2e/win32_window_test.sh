@@ -43,6 +43,10 @@ pids+=($!)
 wait_for 60 xdotool search --onlyvisible --name '^Kovarim1\.0$' || fail "the window did not open"
 window=$(xdotool search --onlyvisible --name '^Kovarim1\.0$' | head -1)
 sleep 1
+# The client area: 6480 × 4020 twips at (5400, 3915), at wine's 96 DPI.
+geometry=$(xdotool getwindowgeometry "$window" | tr -s ' \n' ' ')
+[[ "$geometry" == *"Position: 360,261 "*"Geometry: 432x268 "* ]] ||
+    fail "the window stands at $geometry"
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 visible() { xdotool search --onlyvisible --name "$1"; }
