@@ -102,17 +102,9 @@ ReplacementFile::ReplacementFile(std::string finalPath)
     }
     // The file a symbolic link leads to is the one replaced; the link stays.
     target_ = platform::FollowLinks(finalPath_);
-    switch (kind) {
-    case platform::Kind::Folder:
-    case platform::Kind::Other:
-        break;
-    case platform::Kind::Regular:
-        if (!platform::CanWrite(target_, reason))
-            throw Error::InFile(finalPath_, "文件不能写入（" + reason + "）");
-        break;
-    case platform::Kind::Missing:
-        break;
-    }
+    // As a plain open would find: a read-only file is refused, not renamed over.
+    if (kind == platform::Kind::Regular && !platform::CanWrite(target_, reason))
+        throw Error::InFile(finalPath_, "文件不能写入（" + reason + "）");
     bool folderDenied = false;
     std::FILE *stream = platform::CreateBeside(target_, temporaryPath_, folderDenied, reason);
     if (stream == nullptr)
