@@ -611,6 +611,15 @@ TEST(KovarimCli, FailsWhenStandardOutputCannotBeWritten) {
             EXPECT_NE(run.err.find("写入标准输出失败"), std::string::npos)
                 << c.name << ", " << command[0] << ": " << run.err;
         }
+    // With standard output closed, the files an estimation opens must not take
+    // its number: the summary would land in the report or the parameters.
+    dir.Write("gps.txt", Example("common_points.txt"));
+    const Outcome closed =
+        Cli(dir, {"estimate", "gps.txt", "--params", "q.txt"}, "", Streams{"", "", true, false});
+    EXPECT_EQ(closed.status, 1) << closed.err;
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("gps七参数精度评估.txt")),
+              testkit::ReadBytes(KOVARIM_SOURCE_DIR "/tests/e2e/expected/report.txt"));
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("q.txt")).rfind("# Kovarim", 0), 0u);
 }
 
 // One decimal slip in one line: the report shows it, and the triple leaves it out.
