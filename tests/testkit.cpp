@@ -4,7 +4,10 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -134,6 +137,36 @@ std::string NamedPipe::Received() {
     char buffer[4096];
     const ssize_t size = read(static_cast<int>(reader_), buffer, sizeof buffer);
     return std::string(buffer, size > 0 ? static_cast<std::size_t>(size) : 0);
+}
+
+std::string AsNobody(const std::function<std::string()> &action) {
+    const passwd *nobody = getpwnam("nobody");
+    int ends[2];
+    if (nobody == nullptr || pipe(ends) != 0)
+        throw std::runtime_error("cannot run as nobody");
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    const pid_t child = fork();
+    if (child < 0)
+        throw std::runtime_error("cannot fork");
+    if (child == 0) {
+        close(ends[0]);
+        const std::string result = setgroups(0, nullptr) == 0 && setgid(gid) == 0 &&
+                                           setuid(uid) == 0
+                                       ? action()
+                                       : "<cannot become nobody>";
+        const ssize_t written = write(ends[1], result.data(), result.size());
+        _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    close(ends[1]);
+    std::string result;
+    char buffer[4096];
+    for (ssize_t size; (size = read(ends[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<std::size_t>(size));
+    close(ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return result;
 }
 
 #endif

@@ -67,6 +67,12 @@ class TempDir {
 
 std::string ReadBytes(const std::string &path);
 
+#ifndef _WIN32
+// What `action` returns when the user nobody runs it, in a child process: how
+// root meets what permission bits forbid.
+std::string AsNobody(const std::function<std::string()> &action);
+#endif
+
 // The Error that `action` throws. When it throws none, the test fails and the
 // Error returned says "<no error>".
 Error ErrorThrownBy(const std::function<void()> &action);
