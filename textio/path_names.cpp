@@ -2,6 +2,8 @@
 
 #include <random>
 
+#include "textio/platform.h"
+
 namespace kovarim {
 namespace {
 
@@ -17,14 +19,15 @@ std::size_t CharacterCount(std::string_view name) {
     return count;
 }
 
-std::string DropLastCharacters(std::string_view name, std::size_t count) {
-    std::size_t end = name.size();
-    for (std::size_t dropped = 0; dropped < count && end > 0; ++dropped) {
+std::string DropLastCharacters(const std::string &path, std::size_t count) {
+    const std::size_t start = platform::NameStart(path);
+    std::size_t end = path.size();
+    for (std::size_t dropped = 0; dropped < count && end > start; ++dropped) {
         --end;
-        while (end > 0 && IsContinuationByte(name[end]))
+        while (end > start && IsContinuationByte(path[end]))
             --end;
     }
-    return std::string(name.substr(0, end));
+    return path.substr(0, end);
 }
 
 std::string TemporaryNameIn(const std::string &folder) {

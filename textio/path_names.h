@@ -12,8 +12,10 @@ namespace kovarim {
 // Number of characters (not bytes) in a UTF-8 name.
 std::size_t CharacterCount(std::string_view name);
 
-// `name` less its last `count` characters; empty if it has no more than that.
-std::string DropLastCharacters(std::string_view name, std::size_t count);
+// `path` less the last `count` characters of its file name; a file name no
+// longer than that goes whole, but never its folder, so that what is named
+// after the file stays beside it.
+std::string DropLastCharacters(const std::string &path, std::size_t count);
 
 // A name for a file being written in `folder` before it takes another's
 // place: ".kovarim-" and six random letters or digits, short so that a long

@@ -64,6 +64,8 @@ void Remove(const std::string &path);
 
 // The folder part of a path ("." for a bare name).
 std::string FolderOf(const std::string &path);
+// Where the file's own name begins in a path (after its folder).
+std::size_t NameStart(const std::string &path);
 
 // A new, empty file for the program alone, read and written, that vanishes
 // when it is closed or the program ends.

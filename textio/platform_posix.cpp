@@ -194,6 +194,11 @@ std::string FolderOf(const std::string &path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::size_t NameStart(const std::string &path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
 std::FILE *OpenTemporary(std::string &reason) {
     // glibc's tmpfile opens the file without a name (O_TMPFILE) or unlinks it at once.
     std::FILE *file = std::tmpfile();

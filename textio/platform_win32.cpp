@@ -415,6 +415,13 @@ std::string FolderOf(const std::string &path) {
     return path.substr(0, separator);
 }
 
+std::size_t NameStart(const std::string &path) {
+    const std::size_t separator = LastSeparator(path);
+    if (separator != std::string::npos)
+        return separator + 1;
+    return path.size() >= 2 && path[1] == ':' ? 2 : 0; // "C:name", in the drive's current folder
+}
+
 std::FILE *OpenTemporary(std::string &reason) {
     // tmpfile would make its file in the root of the drive, where users may
     // not write; this one lives in the user's temporary folder, is shared

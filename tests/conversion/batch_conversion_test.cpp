@@ -325,6 +325,7 @@ TEST(ProposedOutputName, DropsFourCharactersAndAppendsTo) {
     EXPECT_EQ(ProposedOutputName("/数据/点位.txt"), "/数据/点位to");
     EXPECT_EQ(ProposedOutputName("abcd"), "to");
     EXPECT_EQ(ProposedOutputName("abc"), std::nullopt);
+    EXPECT_EQ(ProposedOutputName("sub/pt"), "sub/to"); // never into the folder
     EXPECT_EQ(ProposedOutputName(""), std::nullopt);
 }
 

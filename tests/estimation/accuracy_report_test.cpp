@@ -174,6 +174,9 @@ TEST(ReportPathFor, DropsFourCharactersAndAppendsTheReportName) {
         {"/数据/控制点.txt", "/数据/控制点七参数精度评估.txt"},
         {"/数据/控制点一二", "/数据/控七参数精度评估.txt"},
         {"a.b", "七参数精度评估.txt"},
+        // Never into the folder: the report stays beside its file.
+        {"/data/ab", "/data/七参数精度评估.txt"},
+        {"数据/点", "数据/七参数精度评估.txt"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ReportPathFor(c.in), c.out) << c.in;
