@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "estimation/adjustment_texts.h"
+#include "estimation/estimate.h"
 #include "textio/column_printer.h"
 #include "textio/number_text.h"
 #include "textio/path_names.h"
@@ -241,7 +242,7 @@ void WriteAdjustmentReport(TextFileWriter &report, const CommonPointTable &table
 AdjustedFile AdjustCommonPointFile(const std::string &path, const AdjustmentOptions &options) {
     AdjustedFile result{ReadCommonPointFile(path), {}, nullptr};
     result.adjustment = Adjust(result.table, options, path);
-    result.report = std::make_unique<ReplacementFile>(AdjustmentReportPathFor(path));
+    result.report = ReportFor(path, AdjustmentReportPathFor(path));
     WriteAdjustmentReport(result.report->writer(), result.table, result.adjustment);
     result.report->Finish();
     return result;

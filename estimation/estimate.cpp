@@ -7,6 +7,7 @@
 #include "estimation/common_points.h"
 #include "estimation/solve_equations.h"
 #include "textio/number_text.h"
+#include "textio/platform.h"
 #include "textio/text_file.h"
 
 namespace kovarim {
@@ -60,6 +61,13 @@ std::string NoTripleMessage(NoTripleReason reason, const CommonPointTable &table
     return std::string(kNoTripleSentence) + "\n" + why;
 }
 
+std::unique_ptr<ReplacementFile> ReportFor(const std::string &commonPointPath,
+                                           const std::string &reportPath) {
+    if (platform::SameFile(reportPath, commonPointPath))
+        throw Error::InFile(reportPath, "报告文件就是公共点文件（链接到它），不能替换它");
+    return std::make_unique<ReplacementFile>(reportPath);
+}
+
 Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &hooks) {
     const CommonPointTable table = ReadCommonPointFile(commonPointPath);
     const TripleChoice choice = FindBestTriple(table, hooks.progress);
@@ -73,7 +81,7 @@ Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &h
     for (int n = DX; n <= RotZ; ++n)
         if (!std::isfinite(params[n]))
             throw Error(NoTripleMessage(NoTripleReason::TooLarge, table));
-    auto report = std::make_unique<ReplacementFile>(ReportPathFor(commonPointPath));
+    auto report = ReportFor(commonPointPath, ReportPathFor(commonPointPath));
     const LargestResidual largest = WriteAccuracyReport(report->writer(), table, choice, *solved);
     report->Finish();
     Estimation::Summary summary{table.Point(choice.First).Name,

@@ -21,6 +21,12 @@ std::optional<EquationSystem> SolveChosenTriple(const CommonPointTable &table,
 // The seven parameters of a solved system: b(1) to b(7).
 Params ParametersOf(const EquationSystem &solved);
 
+// A report named after the common-point file, written under a temporary name
+// beside it. Refused when the report's name leads to the common-point file
+// itself (a link), which the report would destroy.
+std::unique_ptr<ReplacementFile> ReportFor(const std::string &commonPointPath,
+                                           const std::string &reportPath);
+
 // What an estimation tells its front end while it runs.
 struct EstimationHooks {
     SearchProgress progress;          // the bar while the triples are tried

@@ -17,6 +17,7 @@
 
 #include "base/error.h"
 #include "conversion/batch_conversion.h"
+#include "estimation/adjustment_report.h"
 #include "estimation/estimate.h"
 #include "testkit.h"
 
@@ -192,6 +193,20 @@ TEST(Faults, ReportThroughASymbolicLinkReplacesItsTarget) {
         EXPECT_EQ(dir.Names().size(), 3u) << dangling;
     }
 #endif
+}
+
+// A report whose name leads to the common-point file itself would destroy it.
+TEST(Faults, ReportThatIsTheInputUnderAnotherNameIsRefused) {
+    testkit::TempDir dir;
+    const std::string points = kPoints + "D,100,100,0,110,120,30\r\nE,50,20,5,60,40,35\r\n";
+    const std::string input = dir.Write("gps.txt", points);
+    testkit::MakeAnotherName(input, dir.Path("gps七参数精度评估.txt"));
+    testkit::MakeAnotherName(input, dir.Path("gps七参数平差报告.txt"));
+    EXPECT_NE(ErrorOf([&] { Estimate(input, {}); }).find("报告文件就是公共点文件"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] { AdjustCommonPointFile(input, {}); }).find("报告文件就是公共点文件"),
+              std::string::npos);
+    EXPECT_EQ(testkit::ReadBytes(input), points);
 }
 
 TEST(Faults, InputThatVanishedAfterTheDialogIsReported) {
