@@ -3,9 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "base/error.h"
 #include "cli/parameter_target.h"
+#include "cli/standard_output.h"
 #include "conversion/parameter_file.h"
 #include "estimation/adjustment_report.h"
 #include "textio/encoding.h"
@@ -226,18 +228,20 @@ std::vector<std::string> ParameterComments(const AdjustArguments &args, const Ad
     return comments;
 }
 
-void PrintSummary(const AdjustedFile &run) {
+std::string Summary(const AdjustedFile &run) {
     const Adjustment &a = run.adjustment;
-    std::printf("报告 report: %s\n", run.report->finalPath().c_str());
-    std::printf("σ0 = %s  r = %d\n", FormatNumber(a.sigma0).c_str(), a.redundancy);
-    std::printf("参与 used: %d  粗差 blunders: %d  检核 check: %d\n", a.used, a.blunders, a.checks);
+    std::string text = "报告 report: " + run.report->finalPath() + "\n";
+    text += "σ0 = " + FormatNumber(a.sigma0) + "  r = " + std::to_string(a.redundancy) + "\n";
+    text += "参与 used: " + std::to_string(a.used) + "  粗差 blunders: " +
+            std::to_string(a.blunders) + "  检核 check: " + std::to_string(a.checks) + "\n";
     if (a.blunders > 0)
-        std::printf("粗差 blunders: %s\n", NamesIn(run, PointState::Blunder).c_str());
+        text += "粗差 blunders: " + NamesIn(run, PointState::Blunder) + "\n";
     for (int n = DX; n <= RotZ; ++n)
-        std::printf("%-5s = %s ± %s\n", kKeys[n], FormatNumber(a.params[n]).c_str(),
-                    FormatNumber(a.sigma[n]).c_str());
+        text += std::string(kKeys[n]) + std::string(5 - std::strlen(kKeys[n]), ' ') + " = " +
+                FormatNumber(a.params[n]) + " ± " + FormatNumber(a.sigma[n]) + "\n";
     if (a.checks > 0)
-        std::printf("检核点均方根 check RMS: %s\n", FormatNumber(a.checkRms3d).c_str());
+        text += "检核点均方根 check RMS: " + FormatNumber(a.checkRms3d) + "\n";
+    return text;
 }
 
 } // namespace
@@ -266,17 +270,8 @@ int RunAdjust(const AdjustArguments &args) {
             ParameterFileText(run.adjustment.params, ParameterComments(args, run)));
         paramsFile->Finish();
     }
-    const std::string json = args.json ? AsJson(args, run) : std::string();
-    run.report->Commit();
-    if (paramsFile)
-        paramsFile->Commit();
-    if (args.json) {
-        if (std::fwrite(json.data(), 1, json.size(), stdout) != json.size() ||
-            std::fflush(stdout) != 0)
-            throw Error("写入标准输出失败");
-    } else {
-        PrintSummary(run);
-    }
+    PrintNow(args.json ? AsJson(args, run) : Summary(run));
+    CommitAll({run.report.get(), paramsFile ? &*paramsFile : nullptr});
     return 0;
 }
 

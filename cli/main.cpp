@@ -21,6 +21,7 @@
 #include "base/error.h"
 #include "cli/adjust_command.h"
 #include "cli/parameter_target.h"
+#include "cli/standard_output.h"
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
@@ -161,19 +162,19 @@ int Estimate(const Arguments &args) {
                                                      Shown(summary.second), Shown(summary.third)));
         paramsFile->Finish();
     }
-    estimation->Commit();
-    if (paramsFile)
-        paramsFile->Commit();
 
-    std::printf("报告 report: %s\n", estimation->reportPath().c_str());
-    std::printf("三点 triple: %s -- %s -- %s\n", Shown(summary.first).c_str(),
-                Shown(summary.second).c_str(), Shown(summary.third).c_str());
+    std::string text = "报告 report: " + estimation->reportPath() + "\n三点 triple: " +
+                       Shown(summary.first) + " -- " + Shown(summary.second) + " -- " +
+                       Shown(summary.third) + "\n";
     const char *names[] = {nullptr, "DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
     for (int n = DX; n <= RotZ; ++n)
-        std::printf("%-5s = %s\n", names[n], FormatNumber(p[n]).c_str());
-    std::printf("最大残差 largest residual: %s (%s, %c)\n",
-                FormatNumber(summary.largestResidual).c_str(), Shown(summary.largestAt).c_str(),
-                summary.largestAxis);
+        text += std::string(names[n]) + std::string(5 - std::strlen(names[n]), ' ') + " = " +
+                FormatNumber(p[n]) + "\n";
+    text += "最大残差 largest residual: " + FormatNumber(summary.largestResidual);
+    if (!summary.largestAt.empty())
+        text += std::string(" (") + Shown(summary.largestAt) + ", " + summary.largestAxis + ")";
+    cli::PrintNow(text + "\n");
+    CommitAll({&estimation->report(), paramsFile ? &*paramsFile : nullptr});
     return 0;
 }
 

@@ -55,6 +55,7 @@ class Estimation {
     const Params &params() const { return params_; }
     const Summary &summary() const { return summary_; }
     const std::string &reportPath() const;
+    ReplacementFile &report() { return *report_; }
     void Commit(); // throws Error naming the report when it cannot be put in place
 
   private:

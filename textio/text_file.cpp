@@ -128,6 +128,13 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::Finish() { writer_->Close(/*durable=*/true); }
 
+void CommitAll(std::initializer_list<ReplacementFile *> files) {
+    for (const bool inPlace : {true, false})
+        for (ReplacementFile *file : files)
+            if (file != nullptr && file->WritesInPlace() == inPlace)
+                file->Commit();
+}
+
 void ReplacementFile::Commit() {
     if (temporaryPath_.empty()) {
         // A device or a pipe: written in place, as it stands.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -69,6 +70,8 @@ class ReplacementFile {
     void Finish();
     // Finishes if that is not done yet, then puts the file in place.
     void Commit();
+    // A device or a pipe: written only at Commit, where the write may fail.
+    bool WritesInPlace() const { return temporaryPath_.empty(); }
 
   private:
     std::string finalPath_;     // as given, for messages
@@ -77,5 +80,11 @@ class ReplacementFile {
     std::unique_ptr<TextFileWriter> writer_;
     bool committed_ = false;
 };
+
+// Puts several files in place, as nearly all or nothing as files allow: those
+// written in place first (their writes can still fail), then the finished
+// ones, which only a rename in their own folder stands between. Null entries
+// are skipped.
+void CommitAll(std::initializer_list<ReplacementFile *> files);
 
 } // namespace kovarim
