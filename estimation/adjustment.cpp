@@ -92,9 +92,18 @@ Solution Solve(const NormalEquations &ne) {
     const Vec7 diagonal = ne.N.diagonal();
     if (!(diagonal.minCoeff() > 0.0))
         throw Error(kSingular);
+    // The geometry's test takes the scale and the rotations as the shifts they
+    // give at the network's mean distance from its centre: then points on or
+    // next to a line leave an eigenvalue near 0 (scaling each column alone
+    // would not: a rotation fixed by a nanometre of lever arm would look as
+    // well determined as any).
+    Vec7 size;
+    size << Vec3::Constant(1.0 / std::sqrt(diagonal(0))), Eigen::Vector4d::Constant(
+                                                               1.0 / std::sqrt(diagonal(3)));
+    const Eigen::SelfAdjointEigenSolver<Mat7> eigen(size.asDiagonal() * ne.N * size.asDiagonal(),
+                                                    Eigen::EigenvaluesOnly);
     const Vec7 scale = diagonal.cwiseSqrt().cwiseInverse();
     const Mat7 M = scale.asDiagonal() * ne.N * scale.asDiagonal();
-    const Eigen::SelfAdjointEigenSolver<Mat7> eigen(M, Eigen::EigenvaluesOnly);
     const Eigen::LLT<Mat7> cholesky(M);
     if (eigen.info() != Eigen::Success || cholesky.info() != Eigen::Success ||
         !(eigen.eigenvalues()(0) > 1e-12 * eigen.eigenvalues()(6)))

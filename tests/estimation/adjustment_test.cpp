@@ -337,6 +337,12 @@ TEST(Adjust, RefusesWhatCannotBeAdjustedNamingTheFile) {
     CommonPointTable collinear;
     for (int i = 0; i < 6; ++i)
         collinear.Add(Mapped("C" + std::to_string(i), 1000.0 * i, 2000.0 * i, 300.0 * i, kTruth));
+    // One point a nanometre off the line: the rotation about the line would
+    // rest on that nanometre alone.
+    CommonPointTable nearlyCollinear;
+    for (int i = 0; i < 6; ++i)
+        nearlyCollinear.Add(
+            Mapped("N" + std::to_string(i), 100.0 * i, 0.0, i == 3 ? 1e-9 : 0.0, kTruth));
     CommonPointTable huge;
     for (int i = 0; i < 6; ++i)
         huge.Add(
@@ -359,6 +365,7 @@ TEST(Adjust, RefusesWhatCannotBeAdjustedNamingTheFile) {
          0.001,
          "不足 4 个"},
         {"all on one line", collinear, {}, 0.001, "奇异"},
+        {"all but a nanometre on one line", nearlyCollinear, {}, 0.001, "奇异"},
         {"coordinates too large", huge, {}, 0.001, "溢出"},
         {"an unknown check point", Noisy(12, 0.003, 1), {"P99"}, 0.001, "“P99” 不在文件中"},
         {"alpha too large", Noisy(12, 0.003, 1), {}, 0.051, "显著水平"},
