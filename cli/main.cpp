@@ -55,8 +55,9 @@ constexpr const char *kHelp =
     "      --inverse converts from the new system back to the original one (solved\n"
     "      exactly, not the negated-parameter approximation).\n"
     "  kovarim-cli point --params PARAMS X Y Z\n"
-    "      转换一个点，按窗口下方三个文本框的样子输出 X' Y' Z'。\n"
-    "      Converts one point and prints X' Y' Z' as the window's lower boxes show them.\n"
+    "      转换一个点，按窗口下方三个文本框的样子输出 X' Y' Z'；X Y Z 须是完整的数值。\n"
+    "      Converts one point and prints X' Y' Z' as the window's lower boxes show them;\n"
+    "      X Y Z must each be a whole number text.\n"
     "      --inverse 同上，反算。--inverse converts back, as for convert.\n"
     "  kovarim-cli adjust FILE [--params PARAMS] [--check NAMES] [--alpha A] [--json]\n"
     "      最小二乘平差：由最优三点起算，全部好点等权参与，逐点数据探测剔除粗差（显著水平\n"
@@ -266,6 +267,19 @@ int Adjust(const Arguments &args) {
 int Point(const Arguments &args) {
     Expect(args, 3, 3, true);
     const Params params = ReadParameterFile(*args.params);
+    // The window's boxes read "12m" as 12 and "abc" as 0, under the user's
+    // eyes; a script's typo or decimal comma would pass unseen, so here each
+    // value must be a whole number text (the same value the boxes read).
+    const char *system = args.inverse ? "新坐标系 " : "原坐标系 ";
+    for (int i = 0; i < 3; ++i)
+        if (ParseFieldNumber(args.positional[i]).status == NumberParse::NotANumber)
+            throw Error(std::string(system) + "XYZ"[i] +
+                        (args.positional[i].empty()
+                             ? " 为空"
+                             : (IsValidUtf8(args.positional[i])
+                                    ? QuotedForMessage(args.positional[i])
+                                    : std::string()) +
+                                   " 不是数值"));
     std::string shown[3];
     ConvertSinglePoint(
         params, args.positional[0], args.positional[1], args.positional[2],

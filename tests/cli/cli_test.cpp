@@ -244,7 +244,7 @@ TEST(KovarimCli, ConvertsAndPointsAsTheWindowDoes) {
 
     for (const std::vector<std::string> &xyz :
          {std::vector<std::string>{"2860321.78", "592341.79", "0"},
-          std::vector<std::string>{"-1.5e3", "2 860 321.78m", ""}}) {
+          std::vector<std::string>{"-1.5e3", "+.5", "-0"}}) {
         std::string shown[3];
         ConvertSinglePoint(params, xyz[0], xyz[1], xyz[2],
                            [&](Axis a, const std::string &t) { shown[static_cast<int>(a)] = t; });
@@ -451,6 +451,14 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
         {"bad parameter file", {"point", "--params", "bad.txt", "1", "2", "3"}, 1, "“one”"},
         {"missing parameter file", {"point", "--params", "none.txt", "1", "2", "3"}, 1, "无法打开"},
         {"overflow", {"point", "--params", "p.txt", "1e308", "1e308", "1e999"}, 1, "超出"},
+        // What the window's boxes would read as 0 or cut short, a script must not pass.
+        {"a value not a number", {"point", "--params", "p.txt", "1", "abc", "3"}, 1,
+         "原坐标系 Y “abc” 不是数值"},
+        {"a decimal comma", {"point", "--params", "p.txt", "2860321,78", "2", "3"}, 1,
+         "X “2860321,78” 不是数值"},
+        {"a unit after the value", {"point", "--params", "p.txt", "1", "2", "3m", "--inverse"},
+         1, "新坐标系 Z “3m” 不是数值"},
+        {"an empty value", {"point", "--params", "p.txt", "1", "2", ""}, 1, "原坐标系 Z 为空"},
         {"overflow, converting back",
          {"point", "--inverse", "--params", "p.txt", "1", "2", "1e999"},
          1,
