@@ -27,6 +27,11 @@ enum class Encoding { Gbk, Utf8 };
 // (characters of three bytes and more, which GBK text rarely forms): UTF-8
 // names are often valid GBK too, and would be read as the wrong characters.
 // Plain ASCII reads the same either way; it is taken for GBK.
+// A whole file that reads soundly both ways, with no UTF-8 character of three
+// bytes or more, is Ambiguous: its names are Chinese in GBK (一, 小, 前) or
+// Latin, Greek or Cyrillic letters in UTF-8 (һ, С, Ф), and nothing tells
+// which. It reads as UTF-8 (its bytes pass unchanged where only bytes
+// matter); where names are read as characters, it is refused.
 class EncodingDecision {
   public:
     explicit EncodingDecision(bool utf8Mark = false) : utf8Mark_(utf8Mark), gbk_(!utf8Mark) {}
@@ -36,6 +41,7 @@ class EncodingDecision {
     Encoding SoFar() const {
         return utf8Mark_ || (utf8_ && sawNonAscii_) ? Encoding::Utf8 : Encoding::Gbk;
     }
+    bool Ambiguous() const { return !utf8Mark_ && sawNonAscii_ && utf8_ && gbk_ && !sawUtf8Cjk_; }
 
   private:
     bool utf8Mark_;

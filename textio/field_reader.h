@@ -81,6 +81,12 @@ class FieldReader {
     // The file's encoding as far as it has been read (EncodingDecision); at
     // the end of the file it is the file's own.
     Encoding encoding() const { return encoding_.SoFar(); }
+    // Where names are read as characters: the line of the first field that is
+    // not ASCII, when the whole file reads both ways (EncodingDecision::
+    // Ambiguous); 0 otherwise. Ask at the end of the file.
+    long long AmbiguousEncodingLine() const {
+        return encoding_.Ambiguous() ? firstNonAsciiLine_ : 0;
+    }
     bool hadUtf8Mark() const { return utf8Mark_; }
 
     // True when the last field read ended at a comma (so another one follows,
@@ -107,6 +113,7 @@ class FieldReader {
     long long line_ = 1;
     bool afterComma_ = false;
     EncodingDecision encoding_;
+    long long firstNonAsciiLine_ = 0;
     bool utf8Mark_ = false;
 };
 

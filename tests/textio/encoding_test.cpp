@@ -57,6 +57,30 @@ TEST(EncodingDecision, DecidesFromEveryFieldAndNeverByAGuess) {
     }
 }
 
+// A whole file that reads soundly both ways, where only GBK reads CJK: GBK
+// 一 小 or UTF-8 һ С? Nothing tells.
+TEST(EncodingDecision, IsAmbiguousOnlyWhereNothingTellsTheTwoReadingsApart) {
+    const struct {
+        const char *name;
+        bool mark;
+        std::vector<std::string> fields;
+        bool ambiguous;
+    } cases[] = {
+        {"GBK 一 and 小, UTF-8 Cyrillic", false, {"\xD2\xBB", "P1", "\xD0\xA1"}, true},
+        {"UTF-8 Latin letters, GBK hanzi", false, {"M\xC3\xBCller"}, true},
+        {"the same with a byte order mark", true, {"M\xC3\xBCller"}, false},
+        {"then a UTF-8 name of three-byte characters", false, {"\xD2\xBB", "石桥"}, false},
+        {"then a name that is GBK only", false, {"\xD2\xBB", "\xB5\xE3"}, false},
+        {"plain ASCII", false, {"P1", "2"}, false},
+    };
+    for (const auto &c : cases) {
+        EncodingDecision decision(c.mark);
+        for (const std::string &field : c.fields)
+            ASSERT_TRUE(decision.Take(field)) << c.name;
+        EXPECT_EQ(decision.Ambiguous(), c.ambiguous) << c.name;
+    }
+}
+
 TEST(ToReportEncoding, WritesGbkAndGb18030ForWhatGbkLacks) {
     const struct {
         const char *name;
