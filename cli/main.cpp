@@ -92,6 +92,12 @@ struct Arguments {
     std::optional<std::string> alpha; // adjust
 };
 
+// An option given twice would leave the user unsure which one counted.
+void Once(const std::optional<std::string> &option, const char *name) {
+    if (option)
+        throw Usage{std::string(name) + " 只能给一次 (" + name + " may be given once)"};
+}
+
 Arguments Parse(const std::vector<std::string> &argv, std::size_t first) {
     const std::size_t argc = argv.size();
     Arguments args;
@@ -111,15 +117,19 @@ Arguments Parse(const std::vector<std::string> &argv, std::size_t first) {
         } else if (arg == "--check" || arg == "--alpha") {
             if (i + 1 == argc)
                 throw Usage{arg + " 后面缺少值 (" + arg + " needs a value)"};
-            if (arg == "--check")
+            if (arg == "--check") {
                 args.check.push_back(argv[++i]);
-            else
+            } else {
+                Once(args.alpha, "--alpha");
                 args.alpha = argv[++i];
+            }
         } else if (arg.rfind("--check=", 0) == 0) {
             args.check.push_back(arg.substr(8));
         } else if (arg.rfind("--alpha=", 0) == 0) {
+            Once(args.alpha, "--alpha");
             args.alpha = arg.substr(8);
         } else if (arg == "--params" || arg.rfind("--params=", 0) == 0) {
+            Once(args.params, "--params");
             if (arg == "--params" && i + 1 == argc)
                 throw Usage{"--params 后面缺少参数文件名 (--params needs a file)"};
             args.params = arg == "--params" ? argv[++i] : arg.substr(9);
