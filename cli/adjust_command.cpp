@@ -249,6 +249,7 @@ std::string Summary(const AdjustedFile &run) {
 int RunAdjust(const AdjustArguments &args) {
     AdjustmentOptions options;
     options.alpha = args.alpha;
+    options.stop = args.stop;
     for (const std::string &list : args.check) {
         std::size_t start = 0;
         for (std::size_t comma; start <= list.size(); start = comma + 1) {
@@ -270,6 +271,8 @@ int RunAdjust(const AdjustArguments &args) {
             ParameterFileText(run.adjustment.params, ParameterComments(args, run)));
         paramsFile->Finish();
     }
+    if (args.stop != nullptr && args.stop->load())
+        throw SearchStopped{};
     PrintNow(args.json ? AsJson(args, run) : Summary(run));
     CommitAll({run.report.get(), paramsFile ? &*paramsFile : nullptr});
     return 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ struct AdjustArguments {
     std::vector<std::string> check;    // each "NAME[,NAME...]" as given
     double alpha = 0.001;              // already checked by the caller
     bool json = false;
+    const std::atomic<bool> *stop = nullptr; // set: stop before anything is put in place
 };
 
 // Adjusts, writes the report (and the parameter file) and puts them in place

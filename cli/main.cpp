@@ -9,7 +9,9 @@
 // standard error, and the exit status says which: 0 done, 1 bad input or a
 // failed file operation, 2 a wrong command line. Every result comes from the
 // same core functions the window calls.
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -74,7 +76,28 @@ constexpr const char *kHelp =
     "  kovarim-cli --help | --version\n"
     "\n"
     "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
-    "file operation; 2 命令行有误 wrong command line.\n";
+    "file operation; 2 命令行有误 wrong command line; 130 被中断 interrupted (Ctrl-C).\n";
+
+// Ctrl-C (or a polite kill) during an estimation or an adjustment stops the
+// search; nothing is put in place, and the files begun beside their targets
+// go with the unwinding. A second one ends the program at once.
+std::atomic<bool> interrupted{false};
+
+void Interrupted(int signal) {
+    interrupted.store(true);
+    std::signal(signal, SIG_DFL);
+}
+
+void StopWhenInterrupted() {
+    for (const int signal : {SIGINT, SIGTERM})
+        if (std::signal(signal, Interrupted) == SIG_IGN)
+            std::signal(signal, SIG_IGN); // ignored by whoever started us: it stays so
+}
+
+void ThrowIfInterrupted() {
+    if (interrupted.load())
+        throw SearchStopped{};
+}
 
 // A wrong command line: said on standard error, status 2.
 struct Usage {
@@ -165,7 +188,10 @@ int Estimate(const Arguments &args) {
         cli::RefuseParameterFileOver(*args.params, file, ReportPathFor(file));
         paramsFile.emplace(*args.params);
     }
-    std::optional<Estimation> estimation = kovarim::Estimate(file, {});
+    StopWhenInterrupted();
+    EstimationHooks hooks;
+    hooks.progress.stop = &interrupted;
+    std::optional<Estimation> estimation = kovarim::Estimate(file, hooks);
     const Estimation::Summary &summary = estimation->summary();
     const Params &p = estimation->params();
     if (paramsFile) {
@@ -184,6 +210,7 @@ int Estimate(const Arguments &args) {
     text += "最大残差 largest residual: " + FormatNumber(summary.largestResidual);
     if (!summary.largestAt.empty())
         text += std::string(" (") + Shown(summary.largestAt) + ", " + summary.largestAxis + ")";
+    ThrowIfInterrupted();
     cli::PrintNow(text + "\n");
     CommitAll({&estimation->report(), paramsFile ? &*paramsFile : nullptr});
     return 0;
@@ -262,8 +289,9 @@ int Convert(const Arguments &args) {
 
 int Adjust(const Arguments &args) {
     Expect(args, 1, 1, false);
+    StopWhenInterrupted();
     cli::AdjustArguments adjust{args.positional[0], args.params, args.check, kDefaultAlpha,
-                                args.json};
+                                args.json, &interrupted};
     if (args.alpha) {
         const ParsedNumber alpha = ParseFieldNumber(*args.alpha);
         if (alpha.status != NumberParse::Ok ||
@@ -340,6 +368,9 @@ int Run(const std::vector<std::string> &argv) {
     } catch (const Error &e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
+    } catch (const SearchStopped &) {
+        std::fputs("已中断，没有写入任何文件 (interrupted; nothing was written)\n", stderr);
+        return 130;
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "内存不足，命令已中止\n");
         return 1;

@@ -418,7 +418,9 @@ Adjustment Adjust(const CommonPointTable &table, const AdjustmentOptions &option
             fitting.Add(table.points()[i]);
             number.push_back(i + 1);
         }
-    TripleChoice triple = FindBestTriple(fitting);
+    SearchProgress progress;
+    progress.stop = options.stop;
+    TripleChoice triple = FindBestTriple(fitting, progress);
     if (triple.BestTriple > 0) {
         triple.First = number[triple.First - 1];
         triple.Second = number[triple.Second - 1];
