@@ -191,7 +191,15 @@ int Estimate(const Arguments &args) {
     StopWhenInterrupted();
     EstimationHooks hooks;
     hooks.progress.stop = &interrupted;
-    std::optional<Estimation> estimation = kovarim::Estimate(file, hooks);
+    std::optional<Estimation> estimation;
+    try {
+        estimation = kovarim::Estimate(file, hooks);
+    } catch (const Error &e) {
+        if (!e.file().empty())
+            throw;
+        // The window's box speaks of the file just chosen; here it is named.
+        throw Error::InFile(file, e.problem());
+    }
     const Estimation::Summary &summary = estimation->summary();
     const Params &p = estimation->params();
     if (paramsFile) {

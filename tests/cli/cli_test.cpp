@@ -445,7 +445,7 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
         {"no usable triple",
          {"estimate", "two.txt"},
          1,
-         "需要至少三个以上的公共点才能进行七参数计算\n文件中只有 2 个公共点\n"},
+         "文件 two.txt\n需要至少三个以上的公共点才能进行七参数计算\n文件中只有 2 个公共点\n"},
         {"an empty parameter file name", {"point", "--params=", "1", "2", "3"}, 2, "文件名为空"},
         {"a folder for input", {"estimate", "."}, 1, "是文件夹，不是文件"},
         {"a parameter out of range",
