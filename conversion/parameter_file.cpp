@@ -94,6 +94,8 @@ std::string ReadSmallFile(const std::string &path) {
 
 Params ReadParameterFile(const std::string &path) {
     const std::string text = ReadSmallFile(path);
+    if (const char *unicode = UnreadableUnicode(text))
+        throw Error::InFile(path, UnreadableUnicodeMessage(unicode));
     std::array<std::optional<double>, 8> values;
     std::optional<std::pair<long long, std::string>> proj; // its line and value
     long long number = 0;

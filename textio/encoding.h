@@ -61,6 +61,11 @@ inline constexpr const char *kUndecidableEncoding =
 // three of four, as ASCII text in those encodings has them); otherwise nothing.
 const char *UnreadableUnicode(std::string_view bytes);
 
+// What the program says of such a file.
+inline std::string UnreadableUnicodeMessage(const char *encoding) {
+    return std::string("文件是 ") + encoding + " 编码，本程序不能读取；请把它另存为 UTF-8 或 ANSI 编码";
+}
+
 inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 // A name for the accuracy report, which is GBK: GBK bytes stay as they are;

@@ -40,9 +40,7 @@ void FieldReader::Start() {
         Fill();
         const std::string_view start(buffer_.data(), size_);
         if (const char *unicode = UnreadableUnicode(start))
-            throw Error::InFile(path_,
-                                std::string("文件是 ") + unicode +
-                                    " 编码，本程序不能读取；请把它另存为 UTF-8 或 ANSI 编码");
+            throw Error::InFile(path_, UnreadableUnicodeMessage(unicode));
         if (start.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
             utf8Mark_ = true;
             encoding_ = EncodingDecision(/*utf8Mark=*/true);
