@@ -232,8 +232,9 @@ std::string Summary(const AdjustedFile &run) {
     const Adjustment &a = run.adjustment;
     std::string text = "报告 report: " + run.report->finalPath() + "\n";
     text += "σ0 = " + FormatNumber(a.sigma0) + "  r = " + std::to_string(a.redundancy) + "\n";
-    text += "参与 used: " + std::to_string(a.used) + "  粗差 blunders: " +
-            std::to_string(a.blunders) + "  检核 check: " + std::to_string(a.checks) + "\n";
+    text += "参与 used: " + std::to_string(a.used) +
+            "  粗差 blunders: " + std::to_string(a.blunders) +
+            "  检核 check: " + std::to_string(a.checks) + "\n";
     if (a.blunders > 0)
         text += "粗差 blunders: " + NamesIn(run, PointState::Blunder) + "\n";
     for (int n = DX; n <= RotZ; ++n)

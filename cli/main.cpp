@@ -208,9 +208,9 @@ int Estimate(const Arguments &args) {
         paramsFile->Finish();
     }
 
-    std::string text = "报告 report: " + estimation->reportPath() + "\n三点 triple: " +
-                       Shown(summary.first) + " -- " + Shown(summary.second) + " -- " +
-                       Shown(summary.third) + "\n";
+    std::string text = "报告 report: " + estimation->reportPath() +
+                       "\n三点 triple: " + Shown(summary.first) + " -- " + Shown(summary.second) +
+                       " -- " + Shown(summary.third) + "\n";
     const char *names[] = {nullptr, "DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
     for (int n = DX; n <= RotZ; ++n)
         text += std::string(names[n]) + std::string(5 - std::strlen(names[n]), ' ') + " = " +
@@ -298,8 +298,8 @@ int Convert(const Arguments &args) {
 int Adjust(const Arguments &args) {
     Expect(args, 1, 1, false);
     StopWhenInterrupted();
-    cli::AdjustArguments adjust{args.positional[0], args.params, args.check, kDefaultAlpha,
-                                args.json, &interrupted};
+    cli::AdjustArguments adjust{args.positional[0], args.params, args.check,
+                                kDefaultAlpha,      args.json,   &interrupted};
     if (args.alpha) {
         const ParsedNumber alpha = ParseFieldNumber(*args.alpha);
         if (alpha.status != NumberParse::Ok ||
@@ -308,6 +308,13 @@ int Adjust(const Arguments &args) {
         adjust.alpha = alpha.value;
     }
     return cli::RunAdjust(adjust);
+}
+
+// What is wrong with a value typed as a coordinate that is not a number.
+std::string WhyNotANumber(const std::string &value) {
+    if (value.empty())
+        return " 为空";
+    return (IsValidUtf8(value) ? QuotedForMessage(value) : std::string()) + " 不是数值";
 }
 
 int Point(const Arguments &args) {
@@ -319,13 +326,7 @@ int Point(const Arguments &args) {
     const char *system = args.inverse ? "新坐标系 " : "原坐标系 ";
     for (int i = 0; i < 3; ++i)
         if (ParseFieldNumber(args.positional[i]).status == NumberParse::NotANumber)
-            throw Error(std::string(system) + "XYZ"[i] +
-                        (args.positional[i].empty()
-                             ? " 为空"
-                             : (IsValidUtf8(args.positional[i])
-                                    ? QuotedForMessage(args.positional[i])
-                                    : std::string()) +
-                                   " 不是数值"));
+            throw Error(std::string(system) + "XYZ"[i] + WhyNotANumber(args.positional[i]));
     std::string shown[3];
     ConvertSinglePoint(
         params, args.positional[0], args.positional[1], args.positional[2],

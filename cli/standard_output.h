@@ -13,8 +13,7 @@ namespace kovarim::cli {
 // there: a command puts its files in place only after that, so that a closed
 // or full standard output leaves them as they were.
 inline void PrintNow(const std::string &text) {
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-        std::fflush(stdout) != 0)
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         throw Error(std::string("写入标准输出失败（") + std::strerror(errno) + "）");
 }
 

@@ -98,8 +98,8 @@ Solution Solve(const NormalEquations &ne) {
     // would not: a rotation fixed by a nanometre of lever arm would look as
     // well determined as any).
     Vec7 size;
-    size << Vec3::Constant(1.0 / std::sqrt(diagonal(0))), Eigen::Vector4d::Constant(
-                                                               1.0 / std::sqrt(diagonal(3)));
+    size << Vec3::Constant(1.0 / std::sqrt(diagonal(0))),
+        Eigen::Vector4d::Constant(1.0 / std::sqrt(diagonal(3)));
     const Eigen::SelfAdjointEigenSolver<Mat7> eigen(size.asDiagonal() * ne.N * size.asDiagonal(),
                                                     Eigen::EigenvaluesOnly);
     const Vec7 scale = diagonal.cwiseSqrt().cwiseInverse();

@@ -118,7 +118,7 @@ struct Adjustment {
 
 struct AdjustmentOptions {
     double alpha = kDefaultAlpha;
-    std::vector<std::string> checkNames; // UTF-8; every point of such a name is held out
+    std::vector<std::string> checkNames;     // UTF-8; every point of such a name is held out
     const std::atomic<bool> *stop = nullptr; // ends the triple search (SearchStopped)
 };
 

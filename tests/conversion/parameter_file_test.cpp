@@ -88,8 +88,12 @@ TEST(ParameterFile, RefusesBadFilesNamingLineAndKey) {
          8, "proj 与七个参数不一致"},
         {"a folder", "<folder>", 0, "是文件夹，不是文件"},
         {"empty file", "", 0, "缺少键 “DX”"},
-        {"saved as UTF-16", std::string("\xFF\xFE" "D\0X\0 \0=\0 \0" "1\0", 14), 0,
-         "文件是 UTF-16 编码"},
+        {"saved as UTF-16",
+         std::string("\xFF\xFE"
+                     "D\0X\0 \0=\0 \0"
+                     "1\0",
+                     14),
+         0, "文件是 UTF-16 编码"},
     };
     for (const auto &c : cases) {
         testkit::TempDir dir;

@@ -94,8 +94,9 @@ TEST(ReadCommonPointFile, RejectsMalformedLinesNamingLineAndField) {
          0, 0, "UTF-16"},
         {"binary garbage", std::string("\x01\x02\xFF\x00\x7F,\x80", 7), 1, 0, "无法确定文件的编码"},
         // GBK 一 and 小 read as UTF-8 һ and С: nothing in the file says which.
-        {"names that read both ways", "A,1,2,3,4,5,6\r\n\xD2\xBB,1,2,3,4,5,6\r\n\xD0\xA1,1,2,3,4,5,6\r\n",
-         2, 0, "无法确定文件的编码"},
+        {"names that read both ways",
+         "A,1,2,3,4,5,6\r\n\xD2\xBB,1,2,3,4,5,6\r\n\xD0\xA1,1,2,3,4,5,6\r\n", 2, 0,
+         "无法确定文件的编码"},
     };
     for (const auto &c : cases) {
         const Error e = testkit::ErrorThrownBy([&] { Read(c.content); });
