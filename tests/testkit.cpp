@@ -151,10 +151,10 @@ std::string AsNobody(const std::function<std::string()> &action) {
         throw std::runtime_error("cannot fork");
     if (child == 0) {
         close(ends[0]);
-        const std::string result = setgroups(0, nullptr) == 0 && setgid(gid) == 0 &&
-                                           setuid(uid) == 0
-                                       ? action()
-                                       : "<cannot become nobody>";
+        const std::string result =
+            setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0
+                ? action()
+                : "<cannot become nobody>";
         const ssize_t written = write(ends[1], result.data(), result.size());
         _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
     }

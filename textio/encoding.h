@@ -63,7 +63,8 @@ const char *UnreadableUnicode(std::string_view bytes);
 
 // What the program says of such a file.
 inline std::string UnreadableUnicodeMessage(const char *encoding) {
-    return std::string("文件是 ") + encoding + " 编码，本程序不能读取；请把它另存为 UTF-8 或 ANSI 编码";
+    return std::string("文件是 ") + encoding +
+           " 编码，本程序不能读取；请把它另存为 UTF-8 或 ANSI 编码";
 }
 
 inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";

@@ -153,10 +153,9 @@ TEST(Faults, ReadOnlyFolderRefusesTheReport) {
     const std::string folder = fs::path(dir.Path("")).parent_path().string();
     // Root writes through permission bits, so root estimates as nobody, in a
     // child of its own.
-    const std::string error = geteuid() != 0 ? ErrorOf([&] { Estimate(input, {}); })
-                                             : testkit::AsNobody([&] {
-                                                   return ErrorOf([&] { Estimate(input, {}); });
-                                               });
+    const std::string error =
+        geteuid() != 0 ? ErrorOf([&] { Estimate(input, {}); })
+                       : testkit::AsNobody([&] { return ErrorOf([&] { Estimate(input, {}); }); });
     EXPECT_NE(error.find("文件夹 " + folder + " 不能写入（Permission denied）"), std::string::npos)
         << error;
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"gps.txt"});
