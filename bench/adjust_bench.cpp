@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "estimation/adjustment.h"
+#include "adjustment/adjustment.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "cli/parameter_target.h"
 #include "cli/standard_output.h"
 #include "conversion/parameter_file.h"
-#include "estimation/adjustment_report.h"
+#include "adjustment/adjustment_report.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
 #include "textio/text_file.h"

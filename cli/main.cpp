@@ -28,7 +28,7 @@
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
 #include "estimation/accuracy_report.h"
-#include "estimation/adjustment.h"
+#include "adjustment/adjustment.h"
 #include "estimation/estimate.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"

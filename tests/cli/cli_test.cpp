@@ -22,7 +22,7 @@
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
-#include "estimation/adjustment_report.h"
+#include "adjustment/adjustment_report.h"
 #include "estimation/estimate.h"
 #include "json_value.h"
 #include "testkit.h"

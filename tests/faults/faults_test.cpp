@@ -17,7 +17,7 @@
 
 #include "base/error.h"
 #include "conversion/batch_conversion.h"
-#include "estimation/adjustment_report.h"
+#include "adjustment/adjustment_report.h"
 #include "estimation/estimate.h"
 #include "testkit.h"
 

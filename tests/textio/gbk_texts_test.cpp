@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "estimation/adjustment_texts.h"
+#include "adjustment/adjustment_texts.h"
 #include "textio/platform.h"
 
 namespace kovarim {

@@ -1,4 +1,4 @@
-#include "estimation/adjustment.h"
+#include "adjustment/adjustment.h"
 
 #include <Eigen/Dense>
 
@@ -8,7 +8,7 @@
 
 #include "base/error.h"
 #include "estimation/estimate.h"
-#include "estimation/f_distribution.h"
+#include "adjustment/f_distribution.h"
 #include "textio/encoding.h"
 
 namespace kovarim {

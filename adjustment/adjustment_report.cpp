@@ -1,8 +1,8 @@
-#include "estimation/adjustment_report.h"
+#include "adjustment/adjustment_report.h"
 
 #include <cmath>
 
-#include "estimation/adjustment_texts.h"
+#include "adjustment/adjustment_texts.h"
 #include "estimation/estimate.h"
 #include "textio/column_printer.h"
 #include "textio/number_text.h"

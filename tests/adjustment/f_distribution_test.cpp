@@ -1,4 +1,4 @@
-#include "estimation/f_distribution.h"
+#include "adjustment/f_distribution.h"
 
 #include <cmath>
 

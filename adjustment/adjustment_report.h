@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "estimation/adjustment.h"
+#include "adjustment/adjustment.h"
 #include "estimation/common_points.h"
 #include "textio/text_file.h"
 

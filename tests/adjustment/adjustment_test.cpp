@@ -1,4 +1,4 @@
-#include "estimation/adjustment.h"
+#include "adjustment/adjustment.h"
 
 #include <Eigen/Dense>
 

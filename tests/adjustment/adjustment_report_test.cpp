@@ -1,4 +1,4 @@
-#include "estimation/adjustment_report.h"
+#include "adjustment/adjustment_report.h"
 
 #include <filesystem>
 #include <sstream>
