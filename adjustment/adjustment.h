@@ -32,41 +32,27 @@ namespace kovarim {
 // from Q alone. A used point's redundancy numbers are the diagonal of
 // I − A_i·Q·A_iᵀ (they sum to r over all points).
 //
-// Blunders.
-//  1. Robust start: under the best triple's parameters, every point outside
-//     the triple has three residuals. Their robust scale, for each axis
-//     apart, is 1.4826 · median |residual| (the MAD about zero, which is σ
-//     for normal errors), over these points only: seven of the triple's own
-//     nine residuals are zero by construction. Apart, because a triple fixes
-//     the tilt of a flat network poorly: its height residuals grow with the
-//     distance while those in plan stay small. A point with a residual beyond
-//     kRobustK (5) times its axis's scale does not take part at first. With
-//     fewer than five points outside the triple nothing is set aside, and
-//     never so many that fewer than four points would take part.
-//  2. Data snooping, one point at a time. For point i with residuals v_i,
-//     Ω_i = v_iᵀ·Q_i⁻¹·v_i, Q_i = I − A_i·Q·A_iᵀ, is exactly what vᵀv loses
-//     when the point leaves the fit; the test value is
-//         F_i = (Ω_i / 3) / s_i²,   s_i² = (vᵀv − Ω_i) / (r − 3),
-//     the variance of the fit without the point. Under the assumptions above
-//     F_i follows F(3, r − 3); the point fails when F_i exceeds the critical
-//     value F(α; 3, r − 3), α the significance per test (default 0.001).
-//     The worst failing point leaves (its contribution is subtracted from
-//     the normal equations), and the fit is solved again, until no point
-//     fails; the last fit is always formed afresh. Never fewer than 4 points
-//     take part, and a point whose leaving would make the geometry singular
-//     (Q_i singular) cannot be tested.
-//  3. A point that does not take part has the same test with P_i = I +
-//     A_i·Q·A_iᵀ and s² = vᵀv / r, against F(α; 3, r): what its test would be
-//     if it were added. A point set aside by the robust start that passes it
-//     comes back, once, and the snooping goes on.
-// Variances are never taken below the rounding of the coordinates (a few
-// units in the last place of the largest one), so that exact data do not
-// make rounding look like blunders.
+// Blunders (least_squares.h, robust_start.h and snooping.h say it whole).
+//  1. Robust start: least median of squares over well-shaped triples
+//     (smallest angle 20° or more), every triple of a small file and 1000
+//     drawn with a fixed seed from a large one. The triple's fit that the
+//     best half of the points agree with gives a scale σ̂; a point whose
+//     residual vector is longer than √χ²(0.99; 3)·σ̂ waits, and least
+//     squares over the others sharpens the scale and the set.
+//  2. Data snooping, one point at a time, F_i = (Ω_i/3)/s_i² against
+//     F(α; 3, r − 3) (α per test, default 0.001): the worst failing point
+//     leaves and the fit is solved again; every point outside that passes
+//     its test against F(α; 3, r) comes back, at every stage, until every
+//     point taking part passes and every point outside fails. Never fewer
+//     than 4 points take part: a point that fails with none to spare stays,
+//     and says so (passed false). A point whose leaving would make the
+//     geometry singular cannot be tested.
 //
 // Every point ends used, blunder or check point (held out with --check: its
 // residuals under the final parameters and their RMS are reported apart).
+// The best triple of the estimation takes no part in any of this; it is
+// only set beside the result.
 
-inline constexpr double kRobustK = 5.0;
 inline constexpr double kDefaultAlpha = 0.001;
 // A larger significance would make a good share of any set of good points
 // fail, and each failing point costs a refit: with α = 0.1, 32,767 good
@@ -78,6 +64,7 @@ enum class PointState { Used, Blunder, Check };
 struct AdjustedPoint {
     PointState state = PointState::Used;
     bool setAsideAtStart = false;       // by the robust start (it may have come back)
+    bool passed = true;                 // no test, or a test within its critical value
     std::array<double, 3> residual{};   // computed − given under the adjusted parameters
     std::array<double, 3> redundancy{}; // of a used point; 0 for the others
     std::optional<double> test;         // F_i; nothing where the point cannot be tested
@@ -97,16 +84,24 @@ struct Adjustment {
     double sigma0 = 0.0;
     int redundancy = 0; // r = 3n − 7
     int used = 0, blunders = 0, checks = 0;
+    int failedButKept = 0; // used points that fail their test: none could be spared
     double alpha = kDefaultAlpha;
     double criticalUsed = 0.0;   // F(α; 3, r − 3)
     double criticalOthers = 0.0; // F(α; 3, r)
 
-    bool robustStart = false; // enough points outside the triple to set any aside
-    // kRobustK · 1.4826 · MAD for X, Y and Z, at least the rounding.
-    std::array<double, 3> robustLimit{};
+    // The robust start: none with fewer than 5 points that may take part.
+    bool robustStart = false;
+    std::array<int, 3> startTriple{}; // its triple's point numbers
+    double startAngle = 0.0;          // that triangle's smallest angle, degrees
+    double startAngleLimit = 0.0;     // the smallest angle a triple needed (20°, or less)
+    int triplesFitted = 0;
+    double robustScale = 0.0; // σ̂
+    double robustLimit = 0.0; // the residual vector's length beyond which a point waited
     int setAsideAtStart = 0;
+    bool settled = true; // false when the snooping went round in a circle (snooping.h)
 
-    std::array<int, 3> triple{}; // the best triple's point numbers; 0 when there was none
+    // The best triple of the search, set beside the result.
+    std::array<int, 3> triple{}; // its point numbers; 0 when there was none
     std::optional<Params> tripleParams;
 
     std::array<double, 3> checkRms{}; // of the check points' residuals, per axis
@@ -123,18 +118,23 @@ struct AdjustmentOptions {
 };
 
 // The whole adjustment of a table read from `path` (named in the messages):
-// the check points found by name, the best triple among the other points,
-// then AdjustFromTriple. Throws Error naming the file for a check name that
-// no point has, fewer than 4 usable points, a singular geometry, numbers
-// too large, or an alpha outside [kSmallestAlpha, kLargestAlpha].
+// the check points found by name, the best triple among the other points
+// (for the comparison only), then AdjustTable. Throws Error naming the file
+// for a check name that no point has, fewer than 4 usable points, a
+// singular geometry, numbers too large, or an alpha outside
+// [kSmallestAlpha, kLargestAlpha].
 Adjustment Adjust(const CommonPointTable &table, const AdjustmentOptions &options,
                   const std::string &path);
 
-// The adjustment proper, from a triple already found. `heldOut[n − 1]`
-// marks point n a check point; `triple` holds point numbers of `table`
-// (BestTriple 0: none, so nothing is set aside at the start). Errors as
-// Adjust, without the file.
-Adjustment AdjustFromTriple(const CommonPointTable &table, const std::vector<bool> &heldOut,
-                            const TripleChoice &triple, double alpha);
+// The adjustment proper. `heldOut[n − 1]` marks point n a check point;
+// `compared` (optional) is a triple already found, its parameters set
+// beside the result. Errors as Adjust, without the file.
+Adjustment AdjustTable(const CommonPointTable &table, const std::vector<bool> &heldOut,
+                       double alpha, const TripleChoice *compared = nullptr);
+
+// The unit of the coordinates' own rounding: a few units in the last place
+// of the largest coordinate of the points marked (all when `marked` is
+// empty). Variances and scales are never taken below it.
+double RoundingUnit(const CommonPointTable &table, const std::vector<bool> &marked = {});
 
 } // namespace kovarim

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "adjustment/adjustment_texts.h"
+#include "adjustment/f_distribution.h"
+#include "adjustment/robust_start.h"
 #include "estimation/estimate.h"
 #include "textio/column_printer.h"
 #include "textio/number_text.h"
@@ -46,34 +48,43 @@ void WriteSummary(ColumnPrinter &out, const CommonPointTable &table, const Adjus
         .Text(std::to_string(a.blunders))
         .Text(gbk::kCheckPointsHeld.bytes)
         .Text(std::to_string(a.checks))
-        .Text(gbk::kCountEnd.bytes)
-        .EndLine();
+        .Text(gbk::kCountEnd.bytes);
+    if (a.failedButKept > 0)
+        out.Text(gbk::kFailedButKept.bytes)
+            .Text(std::to_string(a.failedButKept))
+            .Text(gbk::kCountEnd.bytes);
+    out.EndLine();
     out.Text(gbk::kMethod.bytes).EndLine();
-    if (a.tripleParams) {
-        out.Text(gbk::kStartTriple.bytes)
-            .Text(table.Point(a.triple[0]).Name)
-            .Text("--")
-            .Text(table.Point(a.triple[1]).Name)
-            .Text("--")
-            .Text(table.Point(a.triple[2]).Name)
-            .Text(gbk::kStartTripleEnd.bytes)
-            .EndLine();
-    } else {
-        out.Text(gbk::kNoTriple.bytes).EndLine();
-    }
     if (a.robustStart) {
-        out.Text(gbk::kRobustStart.bytes)
-            .Text(FormatNumber(kRobustK))
+        out.Text(gbk::kStartMedian.bytes)
+            .Text(FormatNumber(RoundToPlaces(a.startAngleLimit, 1)))
+            .Text(gbk::kStartTried.bytes)
+            .Text(std::to_string(a.triplesFitted))
+            .Text(gbk::kStartChosen.bytes)
+            .Text(table.Point(a.startTriple[0]).Name)
+            .Text("--")
+            .Text(table.Point(a.startTriple[1]).Name)
+            .Text("--")
+            .Text(table.Point(a.startTriple[2]).Name)
+            .Text(gbk::kStartAngle.bytes)
+            .Text(FormatNumber(RoundToPlaces(a.startAngle, 1)))
+            .Text(gbk::kDegrees.bytes)
+            .EndLine();
+        out.Text(gbk::kStartWaiting.bytes)
+            .Text(FormatNumber(
+                Significant(std::sqrt(ChiSquareQuantile(lsq::kWaitingQuantile, 3)), 4)))
+            .Text(gbk::kStartScale.bytes)
+            .Text(FormatNumber(Significant(a.robustScale, 4)))
             .Text(gbk::kRobustLimit.bytes)
-            .Text("X " + FormatNumber(Significant(a.robustLimit[0], 4)))
-            .Text(" Y " + FormatNumber(Significant(a.robustLimit[1], 4)))
-            .Text(" Z " + FormatNumber(Significant(a.robustLimit[2], 4)))
+            .Text(FormatNumber(Significant(a.robustLimit, 4)))
             .Text(gbk::kRobustCount.bytes)
             .Text(std::to_string(a.setAsideAtStart))
             .Text(gbk::kCountEnd.bytes)
             .EndLine();
     } else {
-        out.Text(gbk::kNoRobustStart.bytes).EndLine();
+        out.Text(a.used + a.blunders < 5 ? gbk::kNoRobustStartFew.bytes
+                                         : gbk::kNoRobustStartShape.bytes)
+            .EndLine();
     }
     out.Text(gbk::kSnooping.bytes).EndLine();
     out.Text(gbk::kAlpha.bytes)
@@ -90,6 +101,8 @@ void WriteSummary(ColumnPrinter &out, const CommonPointTable &table, const Adjus
         .Text(gbk::kRedundancy.bytes)
         .Text(std::to_string(a.redundancy))
         .EndLine();
+    if (!a.settled)
+        out.Text(gbk::kNotSettled.bytes).EndLine();
 }
 
 void WriteParameters(ColumnPrinter &out, const Adjustment &a) {
@@ -177,7 +190,9 @@ void WritePoints(ColumnPrinter &out, const CommonPointTable &table, const Adjust
         out.Column(100).Number(RoundToPlaces(p.critical, 4)).Column(113);
         switch (p.state) {
         case PointState::Used:
-            out.Text(p.setAsideAtStart ? gbk::kCameBack.bytes : gbk::kUsed.bytes);
+            out.Text(!p.passed           ? gbk::kUsedFailing.bytes
+                     : p.setAsideAtStart ? gbk::kCameBack.bytes
+                                         : gbk::kUsed.bytes);
             break;
         case PointState::Blunder:
             out.Text(gbk::kBlunder.bytes);
@@ -196,12 +211,20 @@ void WritePoints(ColumnPrinter &out, const CommonPointTable &table, const Adjust
     }
 }
 
-void WriteTripleComparison(ColumnPrinter &out, const Adjustment &a) {
+void WriteTripleComparison(ColumnPrinter &out, const CommonPointTable &table, const Adjustment &a) {
     out.Text(gbk::kTripleTitle.bytes).EndLine();
     if (!a.tripleParams) {
         out.Text(gbk::kNone.bytes).EndLine();
         return;
     }
+    out.Text(gbk::kTripleOpen.bytes)
+        .Text(table.Point(a.triple[0]).Name)
+        .Text("--")
+        .Text(table.Point(a.triple[1]).Name)
+        .Text("--")
+        .Text(table.Point(a.triple[2]).Name)
+        .Text(")")
+        .EndLine();
     out.Text(gbk::kParameter.bytes)
         .Column(10)
         .Text(gbk::kTripleValue.bytes)
@@ -236,7 +259,7 @@ void WriteAdjustmentReport(TextFileWriter &report, const CommonPointTable &table
     WriteCentroid(out, adjustment);
     WriteCorrelation(out, adjustment);
     WritePoints(out, table, adjustment);
-    WriteTripleComparison(out, adjustment);
+    WriteTripleComparison(out, table, adjustment);
 }
 
 AdjustedFile AdjustCommonPointFile(const std::string &path, const AdjustmentOptions &options) {

@@ -69,4 +69,35 @@ double FCriticalValue(double alpha, double d1, double d2) {
     return d2 * (1.0 - y) / (d1 * y);
 }
 
+double ChiSquareLowerTail(double x, int dof) {
+    if (!(x > 0.0))
+        return 0.0;
+    constexpr double pi = 3.14159265358979323846;
+    switch (dof) {
+    case 1:
+        return std::erf(std::sqrt(x / 2.0));
+    case 2:
+        return -std::expm1(-x / 2.0);
+    case 3:
+        return std::erf(std::sqrt(x / 2.0)) - std::sqrt(2.0 * x / pi) * std::exp(-x / 2.0);
+    default:
+        return std::nan("");
+    }
+}
+
+double ChiSquareQuantile(double p, int dof) {
+    // The tail grows with x; 200 is beyond any p below 1 − 1e-40.
+    double low = 0.0, high = 200.0;
+    for (int i = 0; i < 200; ++i) {
+        const double middle = 0.5 * (low + high);
+        if (!(middle > low && middle < high))
+            break;
+        if (ChiSquareLowerTail(middle, dof) < p)
+            low = middle;
+        else
+            high = middle;
+    }
+    return 0.5 * (low + high);
+}
+
 } // namespace kovarim

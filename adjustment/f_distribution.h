@@ -14,4 +14,10 @@ double FUpperTail(double f, double d1, double d2);
 // The critical value: the f with P(F > f) = alpha, 0 < alpha < 1.
 double FCriticalValue(double alpha, double d1, double d2);
 
+// The χ² distribution with 1, 2 or 3 degrees of freedom (the squared length
+// of that many independent standard normal errors), for the robust start's
+// scale: P(χ² ≤ x) in closed form, and the x with P(χ² ≤ x) = p, 0 < p < 1.
+double ChiSquareLowerTail(double x, int dof);
+double ChiSquareQuantile(double p, int dof);
+
 } // namespace kovarim

@@ -1,7 +1,9 @@
 // The least-squares adjustment of the largest file the program reads, 32,767
-// common points, from a given triple (the exhaustive search over that many
-// points is another matter: bench/search_bench.cpp). Counters: the normal
-// equations' solves and the points found to be blunders. Each blunder the
+// common points: its robust start over sampled triples and its data snooping
+// (the exhaustive search for the best triple over that many points is
+// another matter: bench/search_bench.cpp). Counters: the normal equations'
+// solves (the start's small fits among them) and the points found to be
+// blunders. Each blunder the
 // snooping finds costs a refit over all points, so data with heavy-tailed
 // errors (Student's t with 3 degrees of freedom) take far longer than normal
 // errors with a few gross ones.
@@ -52,14 +54,13 @@ CommonPointTable SyntheticPoints(int count, int blunderEvery, bool heavyTails) {
 
 // range(0): points; range(1): a blunder every that many points, 0 for none;
 // range(2): 1 for heavy-tailed noise.
-void BM_AdjustFromTriple(benchmark::State &state) {
+void BM_AdjustTable(benchmark::State &state) {
     const CommonPointTable table = SyntheticPoints(
         static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), state.range(2) != 0);
     const std::vector<bool> heldOut(static_cast<std::size_t>(table.PointCount()), false);
-    const kovarim::TripleChoice triple{1, 1, 2, 3, 0.0};
     kovarim::Adjustment last;
     for (auto _ : state) {
-        last = kovarim::AdjustFromTriple(table, heldOut, triple, kovarim::kDefaultAlpha);
+        last = kovarim::AdjustTable(table, heldOut, kovarim::kDefaultAlpha);
         benchmark::DoNotOptimize(last.params);
     }
     state.counters["solves"] = last.solves;
@@ -70,8 +71,8 @@ void BM_AdjustFromTriple(benchmark::State &state) {
 
 } // namespace
 
-BENCHMARK(BM_AdjustFromTriple)
-    ->Name("AdjustFromTriple")
+BENCHMARK(BM_AdjustTable)
+    ->Name("AdjustTable")
     ->ArgNames({"points", "blunder_every", "heavy_tails"})
     ->Args({1000, 0, 0})
     ->Args({32767, 0, 0})

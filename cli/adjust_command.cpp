@@ -157,7 +157,7 @@ std::string AsJson(const AdjustArguments &args, const AdjustedFile &run) {
     json.Close(']');
     json.Key("robust_limit");
     if (a.robustStart)
-        json.Numbers(a.robustLimit);
+        json.Number(a.robustLimit);
     else
         json.Raw("null");
     json.Key("points").Open('[');
@@ -173,6 +173,7 @@ std::string AsJson(const AdjustArguments &args, const AdjustedFile &run) {
         else
             json.Raw("null");
         json.Key("critical").Number(p.critical);
+        json.Key("passed").Raw(p.passed ? "true" : "false");
         json.Key("redundancy_numbers");
         if (p.state == PointState::Used)
             json.Numbers(p.redundancy);
@@ -211,6 +212,17 @@ std::string NamesIn(const AdjustedFile &run, PointState state) {
     return names;
 }
 
+// The names of the used points that fail their test.
+std::string NamesFailing(const AdjustedFile &run) {
+    std::string names;
+    for (int n = 1; n <= run.table.PointCount(); ++n) {
+        const AdjustedPoint &p = run.adjustment.points[n - 1];
+        if (p.state == PointState::Used && !p.passed)
+            names += (names.empty() ? "" : ", ") + Utf8Name(run.table.Point(n).Name);
+    }
+    return names;
+}
+
 std::vector<std::string> ParameterComments(const AdjustArguments &args, const AdjustedFile &run) {
     const Adjustment &a = run.adjustment;
     char alpha[32], sigma0[32];
@@ -235,6 +247,8 @@ std::string Summary(const AdjustedFile &run) {
     text += "参与 used: " + std::to_string(a.used) +
             "  粗差 blunders: " + std::to_string(a.blunders) +
             "  检核 check: " + std::to_string(a.checks) + "\n";
+    if (a.failedButKept > 0)
+        text += "参与而未通过检验 used but failing (no point to spare): " + NamesFailing(run) + "\n";
     if (a.blunders > 0)
         text += "粗差 blunders: " + NamesIn(run, PointState::Blunder) + "\n";
     for (int n = DX; n <= RotZ; ++n)

@@ -50,7 +50,13 @@ TEST(AdjustmentReport, ReportsTheExampleInGbkWithCrLf) {
     ASSERT_GT(lines.size(), 40u);
     EXPECT_EQ(lines[0],
               "七参数平差报告：文件中共有 12 个公共点，参与平差 11 个，粗差 1 个，检核点 0 个");
-    EXPECT_EQ(lines[2], "起算：最优三点(GPS03--石桥--GPS12)");
+    EXPECT_EQ(lines[2], "起算：最小中位数法，在最小角不小于 20° 的三点组合中试了 115 组，"
+                        "取各点残差中位数最小者(王家庄--GPS03--GPS12)，其最小角 39.4°");
+    EXPECT_EQ(lines[3],
+              "初始剔除：√Ω（起算拟合下按其精度加权的残差向量长度）超过 k×起算中误差者"
+              "先不参与，k = √χ^2(1-10^-6;3) = 5.538，起算中误差（由各点 Ω 的中位数推算） "
+              "0.002177，界限 0.01206，先不参与 1 个");
+    EXPECT_NE(LineStarting(lines, "最优三点(GPS03--石桥--GPS12)"), nullptr);
     const Adjustment &a = run.adjustment;
     // The seven parameters in the accuracy report's printed form, at column 10.
     const char *names[] = {"DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
@@ -86,8 +92,9 @@ TEST(AdjustmentReport, ReportsTheExampleInGbkWithCrLf) {
     }
 }
 
-// Check points get their RMS line, a point that holds the geometry is "not
-// testable", and a start without a triple says so.
+// Check points get their RMS line; points on a vertical plane have no best
+// triple (the search looks at the plan) but a start; four points have no
+// robust start, and one of them that fails but must stay says so.
 TEST(AdjustmentReport, SaysWhatEachCaseNeeds) {
     const std::string vertical = "V0,2858000,589000,20,2857887.5,589078.2,65.7\r\n"
                                  "V1,2858100,589200,57,2857987.5,589278.2,102.7\r\n"
@@ -101,7 +108,19 @@ TEST(AdjustmentReport, SaysWhatEachCaseNeeds) {
         std::vector<std::string> says;
     } cases[] = {
         {"check points", Example(), {"北塔", "GPS06"}, {"检核点 2 个", "检核点残差均方根", "检核"}},
-        {"no triple", vertical, {}, {"起算：没有可用的三点组合", "不作初始剔除", "无"}},
+        {"no best triple",
+         vertical,
+         {},
+         {"起算：最小中位数法", "最优三点参数与平差参数======================\n无\n"}},
+        {"four points, one failing",
+         // A shift, and D off by 0.5 m in x.
+         "A,2858000,589000,20,2857887.5,589078.25,65.75\r\n"
+         "B,2858900,589200,57,2858787.5,589278.25,102.75\r\n"
+         "C,2858200,589800,168,2858087.5,589878.25,213.75\r\n"
+         "D,2858700,589900,99,2858588,589978.25,144.75\r\n",
+         {},
+         {"初始剔除：可参与平差的点少于 5 个，不作初始剔除", "参与而未通过检验 1 个",
+          "参与（未通过检验）"}},
     };
     for (const auto &c : cases) {
         testkit::TempDir dir;

@@ -1,5 +1,8 @@
 #include "adjustment/adjustment.h"
 
+#include "adjustment/seven_parameter_model.h"
+#include "adjustment/snooping.h"
+
 #include <Eigen/Dense>
 
 #include <algorithm>
@@ -262,50 +265,54 @@ TEST(Adjust, HoldsCheckPointsOut) {
     EXPECT_GT(a.checkRms3d, 0.0);
 }
 
-// A point far from the others, fine in itself, misfits the best triple's
-// parameters by metres (their rotations carried 20 km): the robust start sets
-// it aside, the final test lets it come back.
-TEST(AdjustFromTriple, BringsBackAPointSetAsideAtTheStartThatPasses) {
-    CommonPointTable table = Noisy(11, 0.01, 5);
-    CommonPointTable spread;
-    for (int n = 1; n <= 11; ++n) {
-        CommonPoint q = table.Point(n);
-        // Squeezed into some 300 m, so that the triple fixes rotations poorly.
-        q = Mapped(q.Name, 2858000 + (q.x1 - 2858000) / 20, 589000 + (q.y1 - 589000) / 20, q.z1,
-                   kTruth, q.x2 - TransformX(kTruth, q.x1, q.y1, q.z1),
-                   q.y2 - TransformY(kTruth, q.x1, q.y1, q.z1),
-                   q.z2 - TransformZ(kTruth, q.x1, q.y1, q.z1));
-        spread.Add(q);
-    }
-    spread.Add(Mapped("FAR", 2878000, 609000, 300, kTruth, 0.004, -0.006, 0.002));
-    const TripleChoice triple{1, 1, 2, 3, 0.0};
-    const Adjustment a = AdjustFromTriple(spread, std::vector<bool>(12), triple, kDefaultAlpha);
-    ASSERT_TRUE(a.robustStart);
-    EXPECT_TRUE(a.points[11].setAsideAtStart);
-    EXPECT_EQ(a.points[11].state, PointState::Used);
-    EXPECT_EQ(a.used, 12);
+// However the search begins, it ends where every point taking part passes
+// and every point outside fails: good points left out at the beginning,
+// half of them, come back; a blunder left in leaves.
+TEST(Snoop, BringsBackEveryPointThatPassesWhereverItBegins) {
+    const CommonPointTable table = WithError(Noisy(12, 0.003, 5), 3, 0.1, 0, 0);
+    const SevenParameterModel model(table);
+    const std::vector<bool> all(12, true);
+    std::vector<bool> begin(12, false);
+    for (int i = 0; i < 12; i += 2)
+        begin[i] = true; // P3, the blunder, among them
+    const auto snooped = lsq::Snoop(model, all, begin, kDefaultAlpha);
+    std::vector<bool> expected(12, true);
+    expected[2] = false;
+    EXPECT_EQ(snooped.inFit, expected);
+    EXPECT_TRUE(snooped.settled);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(snooped.points[i].passed, i != 2) << i;
 }
 
-// A flat network: heights span 160 m over 6 km, so a triple's tilt is poor
-// and its height residuals grow with the distance. Scaled per axis, the
-// robust start sets aside the gross error and hardly any good point.
-TEST(AdjustFromTriple, SetsAsideAtTheStartOnlyWhatIsFarOffOnItsOwnAxis) {
+// A flat network: heights span 160 m over 6 km. The start sets aside the
+// gross error and hardly any good point, and it starts from a triangle of
+// good shape.
+TEST(AdjustTable, SetsAsideAtTheStartWhatIsFarOffAndHardlyAnythingElse) {
     const CommonPointTable table = WithError(Noisy(60, 0.003, 21), 30, 0.25, 0, 0);
-    const Adjustment a =
-        AdjustFromTriple(table, std::vector<bool>(60), TripleChoice{1, 1, 2, 3, 0}, kDefaultAlpha);
+    const Adjustment a = AdjustTable(table, std::vector<bool>(60), kDefaultAlpha);
     ASSERT_TRUE(a.robustStart);
     EXPECT_TRUE(a.points[29].setAsideAtStart);
     EXPECT_LE(a.setAsideAtStart, 3);
-    EXPECT_GT(a.robustLimit[2], a.robustLimit[0]);
+    EXPECT_GE(a.startAngle, 20.0);
+    EXPECT_EQ(a.startAngleLimit, 20.0);
+    EXPECT_NEAR(a.robustScale, 0.003, 0.0015);
     EXPECT_EQ(a.points[29].state, PointState::Blunder);
+    EXPECT_EQ(a.blunders, 1);
 }
 
-TEST(AdjustFromTriple, NeverGoesBelowFourPointsNorTestsWhatHoldsTheGeometry) {
-    // Four points, one 30 cm off: nothing can leave, so it stays, failing.
+TEST(AdjustTable, NeverGoesBelowFourPointsNorTestsWhatHoldsTheGeometry) {
+    // Four points, one 30 cm off: nothing can leave, so it stays, failing,
+    // and says so.
     const Adjustment a = AdjustTable(
         WithError(Without(Noisy(12, 0.002, 11), {5, 6, 7, 8, 9, 10, 11, 12}), 2, 0.3, 0, 0));
     EXPECT_EQ(a.used, 4);
     EXPECT_EQ(a.redundancy, 5);
+    EXPECT_FALSE(a.robustStart);
+    ASSERT_TRUE(a.points[1].test);
+    EXPECT_GT(*a.points[1].test, a.points[1].critical);
+    EXPECT_FALSE(a.points[1].passed);
+    EXPECT_EQ(a.points[1].state, PointState::Used);
+    EXPECT_EQ(a.failedButKept, 1);
 
     // Four points on one line and one off it: without that one the geometry
     // is singular, so it has no test and is never removed, whatever its error.
@@ -317,6 +324,7 @@ TEST(AdjustFromTriple, NeverGoesBelowFourPointsNorTestsWhatHoldsTheGeometry) {
     const Adjustment b = AdjustTable(line);
     EXPECT_FALSE(b.points[4].test.has_value());
     EXPECT_EQ(b.points[4].state, PointState::Used);
+    EXPECT_TRUE(b.points[4].passed);
 }
 
 // Points all on one line in plan but at different heights span a vertical

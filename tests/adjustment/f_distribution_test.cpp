@@ -45,5 +45,22 @@ TEST(FUpperTail, IsOneAtZeroAndFallsToZero) {
     EXPECT_GT(FUpperTail(1.0, 3, 10), FUpperTail(2.0, 3, 10));
 }
 
+// Quantiles as printed in the usual χ² tables (NIST/SEMATECH e-Handbook,
+// 1.3.6.7.4), and the medians 0.4549, 1.3863, 2.3660.
+TEST(ChiSquareQuantile, MatchesPrintedTables) {
+    const struct {
+        double p;
+        int dof;
+        double value;
+    } cases[] = {
+        {0.5, 1, 0.455},  {0.5, 2, 1.386},  {0.5, 3, 2.366},  {0.95, 1, 3.841},  {0.95, 2, 5.991},
+        {0.95, 3, 7.815}, {0.99, 1, 6.635}, {0.99, 2, 9.210}, {0.99, 3, 11.345}, {0.001, 3, 0.024},
+    };
+    for (const auto &c : cases) {
+        EXPECT_NEAR(ChiSquareQuantile(c.p, c.dof), c.value, 0.0005) << c.p << " " << c.dof;
+        EXPECT_NEAR(ChiSquareLowerTail(ChiSquareQuantile(c.p, c.dof), c.dof), c.p, 1e-12);
+    }
+}
+
 } // namespace
 } // namespace kovarim
