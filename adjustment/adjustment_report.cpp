@@ -16,17 +16,6 @@ namespace {
 constexpr const char *kNames[8] = {"", "DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
 constexpr double kArcSecondsPerRadian = 648000.0 / 3.14159265358979323846;
 
-// `digits` significant digits, for standard deviations and test values that
-// would otherwise print fifteen.
-double Significant(double value, int digits) {
-    if (value == 0.0 || !std::isfinite(value))
-        return value;
-    const int places = digits - 1 - static_cast<int>(std::floor(std::log10(std::fabs(value))));
-    if (places > 300 || places < -300)
-        return value;
-    return RoundToPlaces(value, places);
-}
-
 // The readable form of a scale or rotation, or of its σ: ppm for the
 // scale, arc-seconds for a rotation.
 void Readable(ColumnPrinter &out, int index, double value) {
@@ -72,11 +61,11 @@ void WriteSummary(ColumnPrinter &out, const CommonPointTable &table, const Adjus
             .EndLine();
         out.Text(gbk::kStartWaiting.bytes)
             .Text(FormatNumber(
-                Significant(std::sqrt(ChiSquareQuantile(lsq::kWaitingQuantile, 3)), 4)))
+                RoundToSignificant(std::sqrt(ChiSquareQuantile(lsq::kWaitingQuantile, 3)), 4)))
             .Text(gbk::kStartScale.bytes)
-            .Text(FormatNumber(Significant(a.robustScale, 4)))
+            .Text(FormatNumber(RoundToSignificant(a.robustScale, 4)))
             .Text(gbk::kRobustLimit.bytes)
-            .Text(FormatNumber(Significant(a.robustLimit, 4)))
+            .Text(FormatNumber(RoundToSignificant(a.robustLimit, 4)))
             .Text(gbk::kRobustCount.bytes)
             .Text(std::to_string(a.setAsideAtStart))
             .Text(gbk::kCountEnd.bytes)
@@ -97,7 +86,7 @@ void WriteSummary(ColumnPrinter &out, const CommonPointTable &table, const Adjus
         .Text(gbk::kCriticalOthersEnd.bytes)
         .EndLine();
     out.Text(gbk::kSigma0.bytes)
-        .Text(FormatNumber(Significant(a.sigma0, 4)))
+        .Text(FormatNumber(RoundToSignificant(a.sigma0, 4)))
         .Text(gbk::kRedundancy.bytes)
         .Text(std::to_string(a.redundancy))
         .EndLine();
@@ -119,7 +108,7 @@ void WriteParameters(ColumnPrinter &out, const Adjustment &a) {
         .EndLine();
     for (int n = DX; n <= RotZ; ++n) {
         out.Text(kNames[n]).Column(10).Number(a.params[n]).Column(34);
-        out.Number(Significant(a.sigma[n], 4));
+        out.Number(RoundToSignificant(a.sigma[n], 4));
         if (n >= Scale) {
             out.Column(50);
             Readable(out, n, a.params[n]);
@@ -138,7 +127,7 @@ void WriteCentroid(ColumnPrinter &out, const Adjustment &a) {
     out.Text(gbk::kCentroidShift.bytes).Column(34).Text(gbk::kStandardDeviation.bytes).EndLine();
     for (int k = 0; k < 3; ++k) {
         out.Text(kNames[DX + k]).Column(10).Number(a.centroidShift[k]).Column(34);
-        out.Number(Significant(a.centroidShiftSigma[k], 4)).EndLine();
+        out.Number(RoundToSignificant(a.centroidShiftSigma[k], 4)).EndLine();
     }
 }
 
@@ -184,7 +173,7 @@ void WritePoints(ColumnPrinter &out, const CommonPointTable &table, const Adjust
         }
         out.Column(87);
         if (p.test)
-            out.Number(Significant(*p.test, 6));
+            out.Number(RoundToSignificant(*p.test, 6));
         else
             out.Text(gbk::kUntestable.bytes);
         out.Column(100).Number(RoundToPlaces(p.critical, 4)).Column(113);
@@ -238,7 +227,7 @@ void WriteTripleComparison(ColumnPrinter &out, const CommonPointTable &table, co
         out.Number(a.params[n]).Column(58);
         // No ratio for a parameter known exactly (exact data give σ = 0).
         if (a.sigma[n] > 0.0)
-            out.Number(Significant(((*a.tripleParams)[n] - a.params[n]) / a.sigma[n], 3));
+            out.Number(RoundToSignificant(((*a.tripleParams)[n] - a.params[n]) / a.sigma[n], 3));
         else
             out.Text(gbk::kNone.bytes);
         out.EndLine();
@@ -246,6 +235,15 @@ void WriteTripleComparison(ColumnPrinter &out, const CommonPointTable &table, co
 }
 
 } // namespace
+
+double RoundToSignificant(double value, int digits) {
+    if (value == 0.0 || !std::isfinite(value))
+        return value;
+    const int places = digits - 1 - static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    if (places > 300 || places < -300)
+        return value;
+    return RoundToPlaces(value, places);
+}
 
 std::string AdjustmentReportPathFor(const std::string &commonPointPath) {
     return DropLastCharacters(commonPointPath, 4) + "七参数平差报告.txt";
@@ -262,12 +260,19 @@ void WriteAdjustmentReport(TextFileWriter &report, const CommonPointTable &table
     WriteTripleComparison(out, table, adjustment);
 }
 
+std::unique_ptr<ReplacementFile> PrepareAdjustmentReport(const std::string &path,
+                                                         const CommonPointTable &table,
+                                                         const Adjustment &adjustment) {
+    auto report = ReportFor(path, AdjustmentReportPathFor(path));
+    WriteAdjustmentReport(report->writer(), table, adjustment);
+    report->Finish();
+    return report;
+}
+
 AdjustedFile AdjustCommonPointFile(const std::string &path, const AdjustmentOptions &options) {
     AdjustedFile result{ReadCommonPointFile(path), {}, nullptr};
     result.adjustment = Adjust(result.table, options, path);
-    result.report = ReportFor(path, AdjustmentReportPathFor(path));
-    WriteAdjustmentReport(result.report->writer(), result.table, result.adjustment);
-    result.report->Finish();
+    result.report = PrepareAdjustmentReport(path, result.table, result.adjustment);
     return result;
 }
 

@@ -9,6 +9,10 @@
 
 namespace kovarim {
 
+// `value` rounded to `digits` significant digits, for standard deviations
+// and test values that would otherwise print fifteen.
+double RoundToSignificant(double value, int digits);
+
 // The adjustment report's name: the common-point file's name less its last
 // four characters, followed by "七参数平差报告.txt", beside it.
 std::string AdjustmentReportPathFor(const std::string &commonPointPath);
@@ -23,6 +27,13 @@ std::string AdjustmentReportPathFor(const std::string &commonPointPath);
 // their difference in units of σ. Write failures throw Error.
 void WriteAdjustmentReport(TextFileWriter &out, const CommonPointTable &table,
                            const Adjustment &adjustment);
+
+// The whole report of an adjustment of the common points read from `path`,
+// written beside it under a temporary name: Commit puts it in place. Refused
+// when the report's name leads to the common-point file itself.
+std::unique_ptr<ReplacementFile> PrepareAdjustmentReport(const std::string &path,
+                                                         const CommonPointTable &table,
+                                                         const Adjustment &adjustment);
 
 // The road of one adjustment: read the common-point file as the estimation
 // does, adjust, write the whole report beside the file under a temporary

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "adjustment/adjustment.h"
+#include "adjustment/triple_review.h"
 #include "base/error.h"
 #include "cli/adjust_command.h"
 #include "cli/parameter_target.h"
@@ -28,7 +30,6 @@
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
 #include "estimation/accuracy_report.h"
-#include "adjustment/adjustment.h"
 #include "estimation/estimate.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
@@ -221,6 +222,15 @@ int Estimate(const Arguments &args) {
     ThrowIfInterrupted();
     cli::PrintNow(text + "\n");
     CommitAll({&estimation->report(), paramsFile ? &*paramsFile : nullptr});
+    // The window asks here whether to convert with the adjusted parameters;
+    // a command says it, and changes nothing.
+    if (const auto review = ReviewTriple(estimation->table(), estimation->choice(), p))
+        std::fprintf(
+            stderr,
+            "注意 note: %s；kovarim-cli adjust 给出最小二乘平差的七参数 (the best triple "
+            "fits the other points clearly worse than least squares: see kovarim-cli "
+            "adjust)\n",
+            WeakTripleFinding(estimation->table(), review->adjustment, review->weak).c_str());
     return 0;
 }
 

@@ -28,8 +28,10 @@ Params ParametersOf(const EquationSystem &solved) {
     return params;
 }
 
-Estimation::Estimation(Params params, Summary summary, std::unique_ptr<ReplacementFile> report)
-    : params_(params), summary_(std::move(summary)), report_(std::move(report)) {}
+Estimation::Estimation(Params params, Summary summary, std::unique_ptr<ReplacementFile> report,
+                       CommonPointTable table, TripleChoice choice)
+    : params_(params), summary_(std::move(summary)), report_(std::move(report)),
+      table_(std::move(table)), choice_(choice) {}
 Estimation::Estimation(Estimation &&) noexcept = default;
 Estimation &Estimation::operator=(Estimation &&) noexcept = default;
 Estimation::~Estimation() = default;
@@ -69,7 +71,7 @@ std::unique_ptr<ReplacementFile> ReportFor(const std::string &commonPointPath,
 }
 
 Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &hooks) {
-    const CommonPointTable table = ReadCommonPointFile(commonPointPath);
+    CommonPointTable table = ReadCommonPointFile(commonPointPath);
     const TripleChoice choice = FindBestTriple(table, hooks.progress);
     if (hooks.searchDone)
         hooks.searchDone();
@@ -90,7 +92,7 @@ Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &h
                                 largest.value,
                                 largest.point > 0 ? table.Point(largest.point).Name : "",
                                 largest.axis};
-    return Estimation(params, std::move(summary), std::move(report));
+    return Estimation(params, std::move(summary), std::move(report), std::move(table), choice);
 }
 
 } // namespace kovarim

@@ -47,13 +47,17 @@ class Estimation {
         char largestAxis = 'X';
     };
 
-    Estimation(Params params, Summary summary, std::unique_ptr<ReplacementFile> report);
+    Estimation(Params params, Summary summary, std::unique_ptr<ReplacementFile> report,
+               CommonPointTable table, TripleChoice choice);
     Estimation(Estimation &&) noexcept;
     Estimation &operator=(Estimation &&) noexcept;
     ~Estimation();
 
     const Params &params() const { return params_; }
     const Summary &summary() const { return summary_; }
+    // The points as read and the triple chosen, for a second look at them.
+    const CommonPointTable &table() const { return table_; }
+    const TripleChoice &choice() const { return choice_; }
     const std::string &reportPath() const;
     ReplacementFile &report() { return *report_; }
     void Commit(); // throws Error naming the report when it cannot be put in place
@@ -62,6 +66,8 @@ class Estimation {
     Params params_;
     Summary summary_;
     std::unique_ptr<ReplacementFile> report_;
+    CommonPointTable table_;
+    TripleChoice choice_;
 };
 
 // What the program says when no triple could be chosen; the message's

@@ -11,6 +11,12 @@ parameters:
 
 then a few millimetres of noise, and 0.35 m on X of one point (the outlier
 that the best-triple search must not choose).
+
+weak_triple.txt: twelve more points from the same parameters with 3 mm of
+noise and no outlier at all, where the triple that closes best is a thin
+triangle whose parameters miss the other points by decimetres (the window
+then offers the least-squares parameters). Its seed was picked from the
+first hundred for the largest such miss (4.5 m in height).
 """
 import random
 import subprocess
@@ -52,6 +58,20 @@ def main():
     batch = [(f"待转{i}", 2858000 + rng.uniform(0, 6000), 589000 + rng.uniform(0, 6000),
               rng.uniform(20, 180)) for i in range(1, 9)]
     write_gbk("batch_points.txt", [f"{n},{x:.3f},{y:.3f},{z:.3f}" for n, x, y, z in batch])
+
+    write_gbk("weak_triple.txt", noisy_points(random.Random(WEAK_TRIPLE_SEED)))
+
+
+WEAK_TRIPLE_SEED = 12
+
+
+def noisy_points(rng):
+    original = [(round(2858000 + rng.uniform(0, 6000), 3), round(589000 + rng.uniform(0, 6000), 3),
+                 round(rng.uniform(20, 180), 3)) for _ in NAMES]
+    new = transform(original)
+    return [f"{name},{x1:.3f},{y1:.3f},{z1:.3f},{x2 + rng.gauss(0, 0.003):.3f},"
+            f"{y2 + rng.gauss(0, 0.003):.3f},{z2 + rng.gauss(0, 0.003):.3f}"
+            for name, (x1, y1, z1), (x2, y2, z2) in zip(NAMES, original, new)]
 
 
 if __name__ == "__main__":

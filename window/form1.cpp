@@ -7,10 +7,14 @@
 #include <optional>
 #include <thread>
 
+#include "adjustment/adjustment_report.h"
+#include "adjustment/triple_review.h"
 #include "base/error.h"
 #include "conversion/batch_conversion.h"
 #include "conversion/single_point.h"
 #include "estimation/estimate.h"
+#include "textio/text_file.h"
+#include "window/controls.h"
 #include "window/texts.h"
 
 namespace kovarim::window {
@@ -26,6 +30,10 @@ struct Form1::Running {
 // How the estimation ended, handed from its thread to the window's.
 struct Form1::Outcome {
     std::optional<Estimation> estimation; // complete, not yet in place
+    // The second look, when the triple is weak: the adjustment and its
+    // report, complete and not yet in place.
+    std::optional<TripleReview> review;
+    std::unique_ptr<ReplacementFile> adjustmentReport;
     std::string failure;
     bool stopped = false;
 };
@@ -122,6 +130,7 @@ void Form1::Command1_Click() {
                     });
                 };
                 outcome->estimation = Estimate(path, hooks);
+                LookAgain(*outcome, path);
             } catch (const SearchStopped &) {
                 outcome->stopped = true;
             }
@@ -134,10 +143,30 @@ void Form1::Command1_Click() {
     c_.thread.StartTimer(33, [this] { ShowProgress(); }); // about 30 times a second
 }
 
+// On the estimation's thread: the adjustment of the same points, and its
+// report when the triple turns out weak. A report that cannot be written
+// makes the question moot.
+void Form1::LookAgain(Outcome &outcome, const std::string &path) {
+    const Estimation &e = *outcome.estimation;
+    outcome.review = ReviewTriple(e.table(), e.choice(), e.params());
+    if (!outcome.review)
+        return;
+    try {
+        outcome.adjustmentReport =
+            PrepareAdjustmentReport(path, e.table(), outcome.review->adjustment);
+    } catch (const std::exception &) {
+        outcome.review.reset();
+    }
+}
+
 void Form1::Finish(Outcome &outcome) {
     // Esc after the search still counts: nothing is put in place.
     const bool stopped = EndRun() || outcome.stopped;
-    c_.ProgressBar1.SetVisible(false); // a finished estimation is not in progress
+    // The search hides the bar when it is over; a failure before then (a
+    // file refused as it is read) leaves it showing what it last showed, as
+    // a cancelled dialog does. A stopped estimation is over.
+    if (stopped)
+        c_.ProgressBar1.SetVisible(false);
 
     if (stopped) {
         // Esc: nothing to say, nothing to keep.
@@ -150,11 +179,28 @@ void Form1::Finish(Outcome &outcome) {
             params_ = outcome.estimation->params();
             c_.Command2.SetEnabled(true);
             c_.Command3.SetEnabled(true);
+            if (outcome.review)
+                OfferAdjustment(outcome);
         }
     }
-    outcome.estimation.reset(); // an unfinished report goes with it
+    outcome.adjustmentReport.reset(); // unless put in place, it leaves nothing
+    outcome.estimation.reset();       // an unfinished report goes with it
     if (estimationFinished)
         estimationFinished();
+}
+
+// The triple is weak: asks whether to convert with the adjusted parameters.
+// OK puts the adjustment report in place beside the accuracy report, and
+// the conversions use the adjusted parameters until the next estimation.
+void Form1::OfferAdjustment(Outcome &outcome) {
+    const std::string question =
+        WeakTripleFinding(outcome.estimation->table(), outcome.review->adjustment,
+                          outcome.review->weak) +
+        "。\n\n" + texts::kUseAdjustedQuestion;
+    if (!c_.boxes.OkCancel(question, kAppTitle))
+        return;
+    if (Guarded([&] { outcome.adjustmentReport->Commit(); }))
+        params_ = outcome.review->adjustment.params;
 }
 
 void Form1::Escape() {

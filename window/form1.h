@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "model/seven_parameters.h"
 #include "window/seams.h"
@@ -14,6 +15,11 @@ namespace kovarim::window {
 // It computes nothing itself; the core does. A failure that a command does
 // not handle itself is shown in a box; what the command had stored, shown
 // or written stays.
+//
+// After an estimation whose best triple fits the other points clearly worse
+// than least squares (adjustment/triple_review.h), the window asks whether to
+// convert with the adjusted parameters instead; OK writes the adjustment
+// report beside the accuracy report.
 //
 // While an estimation runs, the window takes no input (the front drops it,
 // see WindowThread::BlockInput) but Esc, which stops it, and closing, which
@@ -52,7 +58,9 @@ class Form1 {
     template <class Command> bool Guarded(Command command);
     void SetProgressRange(long long tripleCount);
     void ShowProgress();
+    static void LookAgain(Outcome &outcome, const std::string &path);
     void Finish(Outcome &outcome);
+    void OfferAdjustment(Outcome &outcome);
     bool EndRun();
 
     Controls c_;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,10 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include "adjustment/adjustment_report.h"
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
-#include "adjustment/adjustment_report.h"
 #include "estimation/estimate.h"
 #include "json_value.h"
 #include "testkit.h"
@@ -206,6 +207,30 @@ TEST(KovarimCli, EstimatesAsTheWindowDoes) {
         EXPECT_NE(run.out.find("GPS03 -- 石桥 -- GPS12"), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("-0.34984 (东山, X)"), std::string::npos) << run.out;
     }
+}
+
+// A weak best triple: the estimate says it in one line on standard error,
+// naming adjust, and changes nothing else: the status, the report, the
+// parameter file and standard output are those of the core's estimation.
+TEST(KovarimCli, EstimateSaysWhenTheBestTripleIsWeak) {
+    testkit::TempDir cli, core;
+    cli.Write("weak.txt", Example("weak_triple.txt"));
+    const Outcome run = Cli(cli, {"estimate", "weak.txt", "--params", "p.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    for (const char *says :
+         {"李村 的 Z 残差为 -4.51119", "σ0 = 0.00284", "没有粗差", "kovarim-cli adjust"})
+        EXPECT_NE(run.err.find(says), std::string::npos) << says << "\n" << run.err;
+    std::optional<Estimation> estimation =
+        Estimate(core.Write("weak.txt", Example("weak_triple.txt")), {});
+    estimation->Commit();
+    EXPECT_EQ(testkit::ReadBytes(cli.Path("weak七参数精度评估.txt")),
+              testkit::ReadBytes(core.Path("weak七参数精度评估.txt")));
+    EXPECT_EQ(ReadParameterFile(cli.Path("p.txt")), estimation->params());
+    EXPECT_EQ(cli.Names(),
+              (std::vector<std::string>{"p.txt", "weak.txt", "weak七参数精度评估.txt"}));
+    const Outcome quiet = Cli(core, {"estimate", "weak.txt"});
+    EXPECT_EQ(quiet.out, run.out);
 }
 
 TEST(KovarimCli, ConvertsAndPointsAsTheWindowDoes) {

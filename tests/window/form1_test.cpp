@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "adjustment/adjustment_report.h"
+#include "conversion/single_point.h"
 #include "testkit.h"
 #include "window/controls.h"
 #include "window/scripted_seams.h"
@@ -172,7 +174,7 @@ TEST_F(WindowTest, MalformedFileGivesAMessageNamingFileAndLine) {
     EXPECT_NE(boxes.shown[0].text.find("第 2 行"), std::string::npos);
     EXPECT_NE(boxes.shown[0].text.find("z1"), std::string::npos);
     EXPECT_FALSE(command2.enabled);
-    EXPECT_FALSE(bar.visible);
+    EXPECT_TRUE(bar.visible); // refused before the search, as a cancel leaves it
     EXPECT_EQ(Files(), std::vector<std::string>{"bad.txt"});
 }
 
@@ -195,23 +197,26 @@ TEST_F(WindowTest, TwoPointsGiveTheMessageOnceAndNoReport) {
 // All or nothing: a failed estimation keeps the last one's report,
 // parameters and buttons, and says why.
 TEST_F(WindowTest, FailedEstimationKeepsTheLastOne) {
+    // The bar: hidden when the search is over, still showing when the file
+    // was refused before it began.
     const struct {
         const char *name;
         std::string content; // empty: the file is deleted
         const char *says;
+        bool barShown;
     } cases[] = {
         {"no usable triple", "A,0,0,0,1,1,1\r\nB,5,5,5,6,6,6\r\n",
-         "需要至少三个以上的公共点才能进行七参数计算"},
-        {"malformed line", "A,0,0,0,1,1,1\r\nB,5,5\r\n", "第 2 行"},
-        {"deleted after the dialog", "", "无法打开"},
+         "需要至少三个以上的公共点才能进行七参数计算", false},
+        {"malformed line", "A,0,0,0,1,1,1\r\nB,5,5\r\n", "第 2 行", true},
+        {"deleted after the dialog", "", "无法打开", true},
         {"GBK and UTF-8 names",
          "A,0,0,0,10,20,30\r\n\xB5\xE3,100,0,0,110,20,30\r\n王家庄,0,100,0,10,120,30\r\n",
-         "第 3 行：无法确定文件的编码（GBK 还是 UTF-8）"},
+         "第 3 行：无法确定文件的编码（GBK 还是 UTF-8）", true},
         {"UTF-16",
          std::string("\xFF\xFE"
                      "A\0",
                      4),
-         "UTF-16"},
+         "UTF-16", true},
     };
     for (const auto &c : cases) {
         boxes.shown.clear();
@@ -231,7 +236,7 @@ TEST_F(WindowTest, FailedEstimationKeepsTheLastOne) {
         EXPECT_EQ(form->params(), MakeParams(10, 20, 30, 0, 0, 0, 0)) << c.name;
         EXPECT_TRUE(command2.enabled) << c.name;
         EXPECT_TRUE(command3.enabled) << c.name;
-        EXPECT_FALSE(bar.visible) << c.name;
+        EXPECT_EQ(bar.visible, c.barShown) << c.name;
     }
 }
 
@@ -354,6 +359,93 @@ TEST_F(WindowTest, BatchErrorNamesTheRecord) {
     EXPECT_NE(boxes.shown[0].text.find("第 2 条记录"), std::string::npos);
     EXPECT_NE(boxes.shown[0].text.find("pts.txt"), std::string::npos);
     EXPECT_EQ(testkit::ReadBytes(Path("ptsto")), "\"P1\",1,2,3,11,22,33\r\n");
+}
+
+std::string Example(const char *name) {
+    return testkit::ReadBytes(std::string(KOVARIM_SOURCE_DIR "/examples/") + name);
+}
+
+// The single-point conversion of the default boxes under `params`, as
+// Command3 shows it.
+std::vector<std::string> Converted(const Params &params) {
+    std::vector<std::string> shown(3);
+    ConvertSinglePoint(
+        params, "2860321.78", "592341.79", "0",
+        [&](Axis axis, const std::string &text) { shown[static_cast<int>(axis)] = text; });
+    return shown;
+}
+
+// A clean network whose best triple is a thin triangle (4.5 m off at 李村):
+// the window asks, with the application's title, whether to convert with
+// the least-squares parameters. OK writes the adjustment report, the
+// command line's bytes, and the conversions use the adjusted parameters
+// until the next estimation; Cancel keeps everything as it was.
+TEST_F(WindowTest, WeakTripleAsksWhetherToConvertWithTheAdjustedParameters) {
+    for (const bool ok : {true, false}) {
+        testkit::TempDir here;
+        const std::string path = here.Write("weak.txt", Example("weak_triple.txt"));
+        boxes.shown.clear();
+        boxes.answers = {ok};
+        dialogs.answers.push_back(path);
+        ClickCommand1();
+        ASSERT_EQ(boxes.shown.size(), 1u) << ok;
+        const auto &box = boxes.shown[0];
+        EXPECT_TRUE(box.withCancel);
+        EXPECT_EQ(box.caption, "Kovarim1.0");
+        for (const char *says : {"李村 的 Z 残差为 -4.51119", "σ0 = 0.00284", "1590 倍",
+                                 "用了 12 个点", "没有粗差", "要改用最小二乘平差的七参数"})
+            EXPECT_NE(box.text.find(says), std::string::npos) << says << "\n" << box.text;
+
+        // What kovarim-cli adjust writes for the same file.
+        testkit::TempDir there;
+        AdjustedFile cli =
+            AdjustCommonPointFile(there.Write("weak.txt", Example("weak_triple.txt")), {});
+        cli.report->Commit();
+        const std::string adjusted = here.Path("weak七参数平差报告.txt");
+        EXPECT_EQ(testkit::Exists(adjusted), ok);
+        if (ok) {
+            EXPECT_EQ(testkit::ReadBytes(adjusted), testkit::ReadBytes(cli.report->finalPath()));
+        }
+        EXPECT_TRUE(testkit::Exists(here.Path("weak七参数精度评估.txt")));
+        EXPECT_EQ(here.Names().size(), ok ? 3u : 2u);
+        EXPECT_EQ(form->params() == cli.adjustment.params, ok);
+        EXPECT_TRUE(command3.enabled);
+        form->Command3_Click();
+        const std::vector<std::string> shown = Converted(form->params());
+        EXPECT_EQ(text1.text, shown[0]);
+        EXPECT_EQ(text7.text, shown[2]);
+
+        // The next estimation, of a file whose triple is sound, asks nothing
+        // and brings the triple's parameters back.
+        boxes.shown.clear();
+        Estimate();
+        EXPECT_TRUE(boxes.shown.empty());
+        EXPECT_EQ(form->params(), MakeParams(10, 20, 30, 0, 0, 0, 0));
+    }
+}
+
+// Nothing is asked when the triple passes (the example, whose one blunder
+// the adjustment finds), when the adjustment cannot run (three points), nor
+// for four points that agree: no box, no adjustment report.
+TEST_F(WindowTest, SoundTripleOrNoAdjustmentAsksNothing) {
+    const struct {
+        const char *name;
+        std::string content;
+    } cases[] = {
+        {"the example", Example("common_points.txt")},
+        {"three points", "A,0,0,0,10,20,30\r\nB,100,0,0,110,20,30\r\nC,0,100,0,10,120,30\r\n"},
+        {"four points", kPoints},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir here;
+        dialogs.answers.push_back(here.Write("gps.txt", c.content));
+        boxes.shown.clear();
+        ClickCommand1();
+        EXPECT_TRUE(boxes.shown.empty()) << c.name << ": " << boxes.shown[0].text;
+        EXPECT_EQ(here.Names(), (std::vector<std::string>{"gps.txt", "gps七参数精度评估.txt"}))
+            << c.name;
+        EXPECT_TRUE(command2.enabled) << c.name;
+    }
 }
 
 } // namespace
