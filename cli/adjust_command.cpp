@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "adjustment/adjustment_report.h"
 #include "base/error.h"
 #include "cli/parameter_target.h"
 #include "cli/standard_output.h"
 #include "conversion/parameter_file.h"
-#include "adjustment/adjustment_report.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
 #include "textio/text_file.h"
@@ -233,6 +233,8 @@ std::vector<std::string> ParameterComments(const AdjustArguments &args, const Ad
             " (equal weights, data snooping at alpha " + alpha + ")",
         std::string("sigma0 = ") + sigma0 + ", redundancy r = " + std::to_string(a.redundancy),
         "points used (" + std::to_string(a.used) + "): " + NamesIn(run, PointState::Used)};
+    if (a.failedButKept > 0)
+        comments.push_back("used but failing their test (none to spare): " + NamesFailing(run));
     if (a.blunders > 0)
         comments.push_back("blunders: " + NamesIn(run, PointState::Blunder));
     if (a.checks > 0)
@@ -248,7 +250,8 @@ std::string Summary(const AdjustedFile &run) {
             "  粗差 blunders: " + std::to_string(a.blunders) +
             "  检核 check: " + std::to_string(a.checks) + "\n";
     if (a.failedButKept > 0)
-        text += "参与而未通过检验 used but failing (no point to spare): " + NamesFailing(run) + "\n";
+        text +=
+            "参与而未通过检验 used but failing (no point to spare): " + NamesFailing(run) + "\n";
     if (a.blunders > 0)
         text += "粗差 blunders: " + NamesIn(run, PointState::Blunder) + "\n";
     for (int n = DX; n <= RotZ; ++n)

@@ -4,13 +4,17 @@
 # convert the point in the boxes, convert the example batch file under the
 # proposed name, then once more into the same file through the replace
 # question; compare the report, the converted file, the shown point and the
-# question's title with what they must be.
+# question's title with what they must be. Then a network whose best triple
+# is weak: the window asks whether to convert with the adjusted parameters;
+# OK writes the adjustment report kovarim-cli writes and converts with them,
+# Cancel (Esc) keeps the triple's.
 #
-#   real_window_test.sh <kovarim executable> <source folder>
+#   real_window_test.sh <kovarim executable> <source folder> <kovarim-cli>
 # Needs Xvfb, xdotool and xclip; exits 77 (skipped) without them.
 set -euo pipefail
 program=$(realpath "$1")
 source=$(realpath "$2")
+cli=$(realpath "$3")
 for tool in Xvfb xdotool xclip; do
     command -v "$tool" >/dev/null || { echo "skipped: no $tool"; exit 77; }
 done
@@ -19,6 +23,8 @@ source "$(dirname "$0")/x_session.sh"
 start_x
 
 cp "$source/examples/common_points.txt" "$source/examples/batch_points.txt" "$work/"
+cp "$source/examples/weak_triple.txt" "$work/weak.txt"
+cp "$source/examples/weak_triple.txt" "$work/kept.txt"
 cd "$work"
 QT_QPA_PLATFORMTHEME= "$program" >"$work/kovarim.log" 2>&1 &
 pids+=($!)
@@ -74,5 +80,47 @@ sleep 0.5
 cmp "$work/batch_pointsto" "$source/tests/e2e/expected/batch_pointsto.txt" ||
     fail "replaced file differs"
 
+# Text1 after 单点转换, through the clipboard.
+text1() {
+    click 372 168
+    sleep 0.5
+    click 127 124
+    xdotool key ctrl+a ctrl+c
+    sleep 0.3
+    xclip -o -selection clipboard
+}
+# Waits for the question after an estimation: a second window of the
+# application's title.
+question() {
+    wait_for 30 sh -c "[ \$(xdotool search --onlyvisible --name '^Kovarim1\.0\$' | wc -l) -ge 2 ]" ||
+        fail "no question after the weak triple"
+    sleep 0.5
+}
+mkdir "$work/cli"
+cp "$source/examples/weak_triple.txt" "$work/cli/weak.txt"
+"$cli" adjust "$work/cli/weak.txt" --params "$work/cli/adjusted.txt" >/dev/null
+"$cli" estimate "$work/cli/weak.txt" --params "$work/cli/triple.txt" >/dev/null 2>&1
+converted() { "$cli" point --params "$work/cli/$1" 2860321.78 592341.79 0 | cut -d' ' -f1; }
+
+click 140 184
+choose Open "$work/weak.txt"
+question
+xdotool key Return # OK, the default
+wait_for 15 test -s "$work/weak七参数平差报告.txt" || fail "no adjustment report after OK"
+sleep 0.5
+cmp "$work/weak七参数平差报告.txt" "$work/cli/weak七参数平差报告.txt" ||
+    fail "the adjustment report differs from kovarim-cli's"
+shown=$(text1)
+[ "$shown" = "$(converted adjusted.txt)" ] || fail "after OK Text1 shows '$shown'"
+
+click 140 184
+choose Open "$work/kept.txt"
+question
+xdotool key Escape # Cancel
+sleep 1
+[ ! -e "$work/kept七参数平差报告.txt" ] || fail "an adjustment report after Cancel"
+shown=$(text1)
+[ "$shown" = "$(converted triple.txt)" ] || fail "after Cancel Text1 shows '$shown'"
+
 kill -0 "${pids[1]}" || fail "the program ended"
-echo "real window: estimation, single point and batch conversion as expected"
+echo "real window: estimation, single point and batch conversion, the weak triple's question as expected"
