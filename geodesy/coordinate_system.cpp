@@ -104,7 +104,7 @@ Geodetic GeodeticOf(const CoordinateSystem &s, const Values &v) {
         return {v[0], v[1], v[2]};
     }
     const Ellipsoid &e = EllipsoidOf(s);
-    const double quarterMeridian = s.scale() * e.rectifyingRadius() * (portable::kPi / 2.0);
+    const double quarterMeridian = QuarterMeridian(e, s.scale());
     if (!(std::fabs(v[0]) <= quarterMeridian))
         RefuseValue(0, "x = " + ShortestText(v[0]) + " 超出子午线象限弧长 " +
                            FormatValue(ValueForm::Metres, quarterMeridian) + " m，不在椭球上");

@@ -122,8 +122,11 @@ GridInverse TransverseMercatorInverse(const Ellipsoid &e, double k0, double x, d
         throw Error("投影的中央子午线比例因子应为正数");
     const double scale = k0 * e.rectifyingRadius();
     double xi = x / scale, eta = y / scale;
-    if (!(std::fabs(xi) <= kHalfPi))
+    // The quarter meridian itself may come out a few units in the last place
+    // beyond π/2.
+    if (!(std::fabs(xi) <= kHalfPi * (1.0 + 1e-12)))
         throw Error("北坐标超出子午线象限弧长，不在椭球上");
+    xi = std::clamp(xi, -kHalfPi, kHalfPi);
     if (!(std::fabs(eta) <= 1.0))
         throw Error("东坐标离中央子午线过远，不能作横轴墨卡托反算");
     const double xiSign = std::signbit(xi) ? -1.0 : 1.0, etaSign = std::signbit(eta) ? -1.0 : 1.0;
