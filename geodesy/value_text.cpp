@@ -302,8 +302,14 @@ std::optional<double> ReadDecimal(std::string_view text) {
 std::string ShortestText(double value) {
     if (value == 0.0)
         return "0";
+    // Plain digits where they are not much longer than the exponent form
+    // (500000, not 5e+05; 0.0000001, not 1e-07).
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude >= 1e-7 && magnitude < 1e15;
     char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto [end, ec] =
+        plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+              : std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, ec == std::errc() ? end : buffer);
 }
 

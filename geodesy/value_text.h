@@ -43,8 +43,9 @@ void AppendValue(std::string &out, ValueForm form, double value);
 // Nothing for any other text, or for a magnitude beyond the largest double.
 std::optional<double> ReadDecimal(std::string_view text);
 
-// The shortest decimal text that ReadDecimal reads back to the same double
-// (no "+", exponent form where shorter: 1e-07); "0" for −0.
+// The shortest decimal text that ReadDecimal reads back to the same double:
+// plain digits from 10⁻⁷ to below 10¹⁵ (500000, 0.0000001), the exponent form
+// beyond (1e-08, 1e+15); no "+"; "0" for −0.
 std::string ShortestText(double value);
 
 // Reads a value's text in a form: a decimal number (Metres, Degrees), or
