@@ -32,7 +32,7 @@ double RoundedToPlaces(double value, int places);
 // Dms: the magnitude rounded to 10⁻⁵ arc-seconds, then degrees, a point, two
 // digits of minutes, two of seconds and five decimals of seconds, with the
 // trailing zeros (and a point with nothing after it) dropped as above:
-// 30.302515, 30.05 (30°05′), 120, -0.0000001 (−0.00001″). A carry is
+// 30.302515, 30.05 (30°05′), 120, -0.000000001 (−0.00001″). A carry is
 // propagated: 29°59′59.999996″ is written 30.
 std::string FormatValue(ValueForm form, double value);
 void AppendValue(std::string &out, ValueForm form, double value);
