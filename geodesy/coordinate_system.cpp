@@ -12,8 +12,9 @@ namespace {
 // Beyond this the series' accuracy, and the grid's meaning, end; 10⁻⁹° more
 // (0.1 mm) for the last bits of a point converted to the line itself.
 constexpr double kLargestGridLongitude = 9.0 + 1e-9;
-// Gauss-Krüger grids on flatter ellipsoids only: at 1/f = 50 the sixth-order
-// series is still within 0.1 mm of the exact projection at 9°.
+// Gauss-Krüger grids on ellipsoids no flatter than this: at 1/f = 50 the
+// sixth-order series is within 0.001 mm of the exact projection at 9° (0.3 mm
+// at 1/f = 20, 5 cm at 10).
 constexpr double kSmallestGridInverseFlattening = 50.0;
 constexpr double kZoneUnit = 1e6;
 

@@ -64,7 +64,14 @@ Geodetic ToGeodetic(const Ellipsoid &e, const Geocentric &point) {
             sBeta = s, cBeta = c;
         }
     }
-    const double H = Finite(p * cPhi + Z * sPhi - e.a() * std::sqrt(1.0 - e.e2() * (sPhi * sPhi)));
+    const double W = std::sqrt(1.0 - e.e2() * (sPhi * sPhi));
+    const double H = Finite(p * cPhi + Z * sPhi - e.a() * W);
+    // The iteration fails only on ellipsoids flatter than any planet's (1/f
+    // near 1); then the answer does not give the point back, and is refused.
+    const double N = e.a() / W;
+    if (!(std::fabs((N + H) * cPhi - p) + std::fabs((N * e.e2m() + H) * sPhi - Z) <=
+          1e-12 * (e.a() + std::fabs(H))))
+        throw Error("X、Y、Z 无法换算为该椭球的大地坐标（椭球过扁）");
     if (H < LowestHeight(e))
         throw Error("X、Y、Z 在椭球面下 " + ShortestText(std::round(-H / 1000.0)) +
                     " km，不是该椭球的地心坐标（椭球高不能低于长半轴的十分之一）");

@@ -35,7 +35,10 @@ Geocentric ToGeocentric(const Ellipsoid &e, const Geodetic &point);
 // Throws Error for a point more than a/10 below the ellipsoid (some 640 km
 // on the Earth): no surveyed point lies there, and near the centre the normal
 // is not unique, so such X, Y, Z are not geocentric coordinates on `e` (local
-// plane coordinates given as X, Y, Z, say). Also when a result is not finite.
+// plane coordinates given as X, Y, Z, say). Also when a result is not finite,
+// and when B, H would not give the point back within 10⁻¹² of a + |H|, which
+// happens only on ellipsoids with 1/f near 1, where the iteration may not
+// settle.
 Geodetic ToGeodetic(const Ellipsoid &e, const Geocentric &point);
 
 // The height below which ToGeodetic refuses a point: −a/10.

@@ -179,6 +179,10 @@ void SinCosRadians(double radians, double &sine, double &cosine) {
         cosine = CosKernel(radians);
         return;
     }
+    if (!(std::fabs(radians) < 1e6)) { // beyond the exact reduction: coarser, but finite
+        SinCosDegrees(std::fmod(radians, 2.0 * kPi) * kDegreesPerRadian, sine, cosine);
+        return;
+    }
     const double k = std::round(radians * kTwoOverPi);
     const double r = ((radians - k * kHalfPi1) - k * kHalfPi2) - k * kHalfPi3;
     Quadrant(static_cast<long long>(k), SinKernel(r), CosKernel(r), sine, cosine);

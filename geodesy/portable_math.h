@@ -20,7 +20,8 @@ inline constexpr double kDegree = 0.017453292519943295; // π/180 rounded
 // sin(±180°) keeps the sign of the argument (+0 or −0).
 void SinCosDegrees(double degrees, double &sine, double &cosine);
 
-// sin and cos of an angle in radians, for |radians| up to about 10⁶.
+// sin and cos of an angle in radians; as accurate as above below 10⁶ in
+// magnitude, coarser beyond.
 void SinCosRadians(double radians, double &sine, double &cosine);
 
 double Atan(double x);                   // radians, in [−π/2, π/2]

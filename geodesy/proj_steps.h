@@ -26,7 +26,8 @@ namespace kovarim {
 // degrees (ProjReadsColumns is false).
 
 // The steps from the system's columns to PROJ's geocentric X, Y, Z, each
-// with "+step" before it; empty for xyz.
+// written " +step ..." (a blank first), to follow "+proj=pipeline"; empty
+// for xyz.
 std::string ProjStepsToGeocentric(const CoordinateSystem &s);
 // The steps from geocentric X, Y, Z to the system's columns.
 std::string ProjStepsFromGeocentric(const CoordinateSystem &s);

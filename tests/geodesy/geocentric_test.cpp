@@ -135,6 +135,32 @@ TEST(Geocentric, RoundTripReturnsLatitudeLongitudeAndHeight) {
     std::printf("worst round trip: %.3g degrees, %.3g m (up to 100 km)\n", worstAngle, worstHeight);
 }
 
+// Ellipsoids far flatter than any planet: above the surface the round trip
+// holds; inside, where the iteration may fail, whatever comes out gives the
+// point back, or the point is refused.
+TEST(Geocentric, HoldsOnVeryFlatEllipsoidsAndRefusesWhereTheNormalIsNotUnique) {
+    for (double rf : {10.0, 2.0, 1.1, 1.01}) {
+        const Ellipsoid e(6378137.0, rf);
+        for (double B = -90.0; B <= 90.0; B += 2.5)
+            for (double H : {0.0, 100.0, 100000.0}) {
+                if (rf < 1.1)
+                    continue; // there the iteration may not settle: refused
+                const Geodetic g = ToGeodetic(e, ToGeocentric(e, {B, 30.0, H}));
+                EXPECT_NEAR(g.B, B, 1e-8) << rf << " " << B << " " << H;
+                EXPECT_NEAR(g.H, H, 1e-6) << rf << " " << B << " " << H;
+            }
+        for (double p = 0.0; p <= 6.4e6; p += 0.2e6)
+            for (double Z = -6.4e6; Z <= 6.4e6; Z += 0.4e6) {
+                try {
+                    const Geocentric back = ToGeocentric(e, ToGeodetic(e, {p, 0.0, Z}));
+                    EXPECT_NEAR(back.X, p, 2e-5) << rf << " " << p << " " << Z;
+                    EXPECT_NEAR(back.Z, Z, 2e-5) << rf << " " << p << " " << Z;
+                } catch (const Error &) {
+                }
+            }
+    }
+}
+
 TEST(Geocentric, RefusesWhatIsNotAFiniteNumberAndThePointsAtTheCentre) {
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_THROW(ToGeocentric(Wgs84(), {0.0, 0.0, inf}), Error);
