@@ -23,10 +23,11 @@ std::string LastReason();
 // Whether the system takes a name for a device whatever the folder before
 // it, so that opening it would read a serial port or the console, or write
 // to a printer: on Windows the names DOS reserved (CON, PRN, AUX, NUL, COM1
-// to COM9 and LPT1 to LPT9, also with the digits ¹ ² ³), in any case and
-// with any extension ("aux.txt" is AUX). A name in the device space
-// (\\.\pipe\name) is not one of these: it names its device on purpose. No
-// name is one on other systems, where devices have paths of their own.
+// to COM9 and LPT1 to LPT9, also with the digits ¹ ² ³; the console's
+// CONIN$ and CONOUT$), in any case and with any extension ("aux.txt" is
+// AUX). A name in the device space (\\.\pipe\name) is not one of these:
+// it names its device on purpose. No name is one on other systems, where
+// devices have paths of their own.
 bool IsDeviceName(const std::string &path);
 
 // Binary streams. A folder opens for neither.
