@@ -82,7 +82,9 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
          "引号没有在本行内闭合"},
         {"GBK and UTF-8 names in one file", "\xB5\xE3,1,2,3\r\n王家庄,4,5,6\r\n",
          "\"\xB5\xE3\",1,2,3,1,2,3\r\n", 2,
-         "无法确定文件的编码（GBK 还是 UTF-8）；请把文件另存为 UTF-8 或 GBK 编码"},
+         "无法确定文件的编码（GBK 还是 UTF-8）：这一行不是 GBK 文字，而第 1 行不是 UTF-8 "
+         "文字，文件里混有两种编码；请把点号都改成一种编码，再另存为带 BOM（字节顺序标记）的 UTF-8 "
+         "编码"},
         {"UTF-16 without a byte order mark",
          std::string("P\0"
                      "1\0,\0"

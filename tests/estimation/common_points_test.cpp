@@ -93,10 +93,16 @@ TEST(ReadCommonPointFile, RejectsMalformedLinesNamingLineAndField) {
                      6),
          0, 0, "UTF-16"},
         {"binary garbage", std::string("\x01\x02\xFF\x00\x7F,\x80", 7), 1, 0, "无法确定文件的编码"},
-        // GBK 一 and 小 read as UTF-8 һ and С: nothing in the file says which.
+        // GBK 位1 and 伪2 read as UTF-8 λ1 and α2: nothing in the file says which.
         {"names that read both ways",
-         "A,1,2,3,4,5,6\r\n\xD2\xBB,1,2,3,4,5,6\r\n\xD0\xA1,1,2,3,4,5,6\r\n", 2, 0,
-         "无法确定文件的编码"},
+         "A,1,2,3,4,5,6\r\n\xCE\xBB"
+         "1,1,2,3,4,5,6\r\n\xCE\xB1"
+         "2,1,2,3,4,5,6\r\n",
+         2, 0,
+         "无法确定文件的编码（GBK 还是 UTF-8）：这一行的文字按 GBK 读是 “位1”，按 UTF-8 读是 “λ1”"},
+        // GBK 点 and a UTF-8 name whose bytes GBK reads too.
+        {"names in two encodings", "\xB5\xE3,1,2,3,4,5,6\r\nA,1,2,3,4,5,6\r\n东山,1,2,3,4,5,6\r\n",
+         3, 0, "文件里混有两种编码"},
     };
     for (const auto &c : cases) {
         const Error e = testkit::ErrorThrownBy([&] { Read(c.content); });
