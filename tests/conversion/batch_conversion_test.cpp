@@ -38,6 +38,12 @@ TEST(ConvertFile, WritesOneLinePerRecord) {
         {"blank lines between and before records are skipped",
          "\r\n\r\n1,1,2,3\r\n\r\n \t \r\n2,4,5,6\r\n", "1,1,2,3,1,2,3\r\n2,4,5,6,4,5,6\r\n"},
         {"UTF-8 names pass through", "石桥,1,2,3\r\n", "\"石桥\",1,2,3,1,2,3\r\n"},
+        {"UTF-8 symbols pass through", "△东山,1,2,3\r\n★1,4,5,6\r\n",
+         "\"△东山\",1,2,3,1,2,3\r\n\"★1\",4,5,6,4,5,6\r\n"},
+        {"GBK 稷北 (UTF-8 𢱱) among GBK names", "\xF0\xA2\xB1\xB1,1,2,3\r\n\xB6\xAB,4,5,6\r\n",
+         "\"\xF0\xA2\xB1\xB1\",1,2,3,1,2,3\r\n\"\xB6\xAB\",4,5,6,4,5,6\r\n"},
+        // The bytes pass through: nothing asks which characters they are.
+        {"a name that reads both ways", "BM·1,1,2,3\r\n", "\"BM·1\",1,2,3,1,2,3\r\n"},
         {"a UTF-8 byte order mark is kept, not part of the name", "\xEF\xBB\xBF石桥,1,2,3\r\n",
          "\xEF\xBB\xBF\"石桥\",1,2,3,1,2,3\r\n"},
         {"a long run of blanks after a value", "P1,1,2,3" + std::string(100000, ' ') + "\r\n",

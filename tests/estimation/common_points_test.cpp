@@ -1,9 +1,13 @@
 #include "estimation/common_points.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "base/error.h"
 #include "testkit.h"
+#include "textio/encoding.h"
 
 namespace kovarim {
 namespace {
@@ -58,6 +62,44 @@ TEST(ReadCommonPointFile, AcceptsTheLayoutsThatOccur) {
             EXPECT_EQ(table.Point(c.points).Name, c.lastName) << c.name;
         }
     }
+}
+
+// Names as surveyors write them, in the file's encoding; the table holds
+// them in the report's, GBK.
+TEST(ReadCommonPointFile, ReadsTheNamesAsTheyWereWritten) {
+    const struct {
+        const char *name;
+        bool gbk; // the file is GBK, else UTF-8
+        std::vector<std::string> names;
+    } cases[] = {
+        {"UTF-8 symbols beside ASCII names", false, {"P1", "N°1", "BM·1", "A²", "△A"}},
+        {"UTF-8 △东山, №1, ○1, ★1", false, {"△东山", "№1", "○1", "★1"}},
+        {"GBK 稷北 among ASCII names", true, {"P1", "稷北", "P3"}},
+        {"GBK 稷北 with 东山 and 西岭", true, {"稷北", "东山", "西岭"}},
+        {"GBK 小营 and 一 among ASCII names", true, {"P1", "小营", "P3", "一"}},
+        {"GBK 叶坪 and 平 among ASCII names", true, {"叶坪", "P2", "平"}},
+    };
+    for (const auto &c : cases) {
+        std::string content;
+        for (const std::string &name : c.names)
+            content += (c.gbk ? ToReportEncoding(name, Encoding::Utf8) : name) + ",1,2,3,4,5,6\r\n";
+        const CommonPointTable table = Read(content);
+        ASSERT_EQ(table.PointCount(), static_cast<int>(c.names.size())) << c.name;
+        for (int n = 1; n <= table.PointCount(); ++n)
+            EXPECT_EQ(ToUtf8(table.Point(n).Name, Encoding::Gbk), c.names[n - 1]) << c.name;
+    }
+}
+
+// Where GBK reads a name as plausibly (BM路1), the remedy is the byte order mark.
+TEST(ReadCommonPointFile, RefusesNamesThatReadBothWaysUntilTheyHaveAByteOrderMark) {
+    const std::string content = "P1,1,2,3,4,5,6\r\nBM·1,1,2,3,4,5,6\r\n";
+    const Error e = testkit::ErrorThrownBy([&] { Read(content); });
+    EXPECT_EQ(e.line(), 2);
+    EXPECT_NE(e.problem().find("请把文件另存为带 BOM（字节顺序标记）的 UTF-8 编码"),
+              std::string::npos)
+        << e.what();
+    const CommonPointTable table = Read(std::string(kUtf8Mark) + content);
+    EXPECT_EQ(ToUtf8(table.Point(2).Name, Encoding::Gbk), "BM·1");
 }
 
 TEST(ReadCommonPointFile, KeepsTheKindOfTheName) {

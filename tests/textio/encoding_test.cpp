@@ -153,6 +153,7 @@ TEST(EncodingDecision, ReadsNamesAsTheyWereWritten) {
         {"UTF-8 △A", false, {"P1", "△A"}, U, 0},
         {"UTF-8 N°1, BM·1, A² and △A", false, {"P1", "N°1", "BM·1", "A²", "△A"}, U, 0},
         {"UTF-8 A×B", false, {"P1", "A×B"}, U, 0},
+        {"UTF-8 N°1, BM·1 and A² with a byte order mark", true, {"N°1", "BM·1", "A²"}, U, 0},
         // GBK 稷北 is the Extension B character 𢱱 in UTF-8.
         {"GBK 稷北 among ASCII names", false, {"P1", Gbk("稷北"), "P3"}, G, 0},
         {"GBK 稷北 with 东山 and 西岭", false, {Gbk("稷北"), Gbk("东山"), Gbk("西岭")}, G, 0},
