@@ -192,11 +192,13 @@ Character Classify(char32_t c) {
             return {Kind::Letter, 0};
         if (c >= '0' && c <= '9')
             return {Kind::Digit, 0};
-        // What names are written with, and the rest (a GBK character's
-        // second byte, read as ASCII in UTF-8, is often one of these).
-        const bool usual =
-            std::string_view(" -_.#()/+*&'").find(static_cast<char>(c)) != std::string_view::npos;
-        return {Kind::Mark, usual ? 0 : 8};
+        // What names are written with, and the rest: the second byte of a GBK
+        // character beyond GB2312, read as ASCII in UTF-8, is @ A-Z [ \ ] ^ _
+        // ` a-z { | } or ~.
+        const auto in = [&](std::string_view marks) {
+            return marks.find(static_cast<char>(c)) != std::string_view::npos;
+        };
+        return {Kind::Mark, in(" -.#()/+*&'") ? 0 : in("_") ? 4 : 8};
     }
     if (c >= 0x4E00 && c <= 0x9FFF) {
         const int level = Gb2312Level(c);
@@ -409,8 +411,10 @@ bool EncodingDecision::Take(std::string_view field, long long line) {
     if (!HasNonAscii(field))
         return true;
     if (utf8Mark_) {
-        if (!IsPlausibleUtf8(field))
+        if (!IsPlausibleUtf8(field)) {
             undecidableAt_ = line;
+            utf8_.unreadableAt = IsValidUtf8(field) ? 0 : line;
+        }
         return undecidableAt_ == 0;
     }
     thread_local std::u32string text;
@@ -472,9 +476,10 @@ std::string TwoEncodings() {
 EncodingRefusal EncodingDecision::Refusal() const {
     if (undecidableAt_ != 0) {
         if (utf8Mark_)
-            return {undecidableAt_, "文件以 UTF-8 的字节顺序标记（BOM）开头，这一行却不是 UTF-8 "
-                                    "文字；请用能正确显示它的编辑器把文件" +
-                                        std::string(kSaveAs)};
+            return {undecidableAt_,
+                    std::string("文件以 UTF-8 的字节顺序标记（BOM）开头，这一行却") +
+                        (utf8_.unreadableAt != 0 ? "不是 UTF-8 文字" : "有点号里不会有的字符") +
+                        "；请用能正确显示它的编辑器改正，把文件" + kSaveAs};
         if (utf8_.unreadableAt == gbk_.unreadableAt)
             return {undecidableAt_, std::string(kCannotTell) +
                                         "这一行既不是 GBK 文字，也不是 UTF-8 文字；请改正这一行，"
@@ -499,11 +504,14 @@ EncodingRefusal EncodingDecision::Refusal() const {
         const Voice &later = utf8Later ? utf8 : gbk, &earlier = utf8Later ? gbk : utf8;
         const Encoding laterEncoding = utf8Later ? Encoding::Utf8 : Encoding::Gbk;
         const Encoding earlierEncoding = utf8Later ? Encoding::Gbk : Encoding::Utf8;
-        return {later.line, std::string(kCannotTell) + "这一行的" +
-                                Shown(later.bytes, laterEncoding) + " 是 " + NameOf(laterEncoding) +
-                                " 文字，而" + Line(earlier.line) + "的" +
-                                Shown(earlier.bytes, earlierEncoding) + " 是 " +
-                                NameOf(earlierEncoding) + " 文字，" + TwoEncodings()};
+        // 这一行的 “东山” 是 UTF-8 文字, or without the name where it cannot be shown.
+        const auto is = [](const Voice &voice, Encoding encoding) {
+            const std::string shown = Shown(voice.bytes, encoding);
+            return (shown.empty() ? "" : "的" + shown + " ") + "是 " + NameOf(encoding) + " 文字";
+        };
+        return {later.line, std::string(kCannotTell) + "这一行" + is(later, laterEncoding) +
+                                "，而" + Line(earlier.line) + is(earlier, earlierEncoding) + "，" +
+                                TwoEncodings()};
     }
     if (silentAt_ != 0) {
         const std::string gbk = Shown(silent_, Encoding::Gbk),

@@ -34,15 +34,19 @@ struct EncodingRefusal {
 //    IPA, scripts such as Armenian or Arabic), rule that reading out for the
 //    field.
 //  - A field speaks for the reading under which it is far likelier
-//    (kDecisiveCost), or that alone reads it; otherwise it tells nothing.
-//  - The file is in the encoding its fields speak for. It cannot be read
-//    when neither encoding reads all of it (a stray byte, GBK and UTF-8 text
-//    in one file): Take gives false at once. Where names are read as
-//    characters it is refused at the end too, at the line of the field that
-//    shows it, when fields speak for both encodings (two encodings in one
-//    file) or none does (the same bytes are plausible names either way: GBK
-//    位 or the Greek λ among ASCII names). A byte order mark is the remedy,
-//    and the messages say so.
+//    (kDecisiveCost), or that alone reads it, and insists on it where it is
+//    likelier still (kInsistingCost); otherwise it tells nothing.
+//  - The file is in the encoding its fields speak for. Where fields speak
+//    for both, those that insist decide: a name of the file's encoding may
+//    look a little likelier in the other now and then, but fields that
+//    insist on both are two encodings in one file.
+//  - The file cannot be read when neither encoding reads all of it (a stray
+//    byte; GBK, and UTF-8 that is no GBK): Take gives false at once. Where
+//    names are read as characters it is refused at the end too, at the line
+//    of the field that shows it, when its fields leave the encoding open:
+//    two encodings in one file, or names plausible either way (GBK 位1 or the
+//    Greek λ1 among ASCII names). A byte order mark is the remedy, and the
+//    messages say so.
 class EncodingDecision {
   public:
     explicit EncodingDecision(bool utf8Mark = false) : utf8Mark_(utf8Mark) {}
@@ -85,10 +89,8 @@ class EncodingDecision {
 // readings of a field: decode it first.
 inline constexpr int kNeverInName = 1 << 28;
 int NameCost(std::u32string_view name);
-// A field speaks for a reading that costs this much less than the other, and
-// insists on it when it costs this much less: a file in one encoding with a
-// name in the other is rare, and a name of the file's encoding may look a
-// little likelier in the other now and then.
+// A field speaks for a reading that costs this much less than the other (32
+// times likelier), and insists on it when it costs this much less.
 inline constexpr int kDecisiveCost = 5;
 inline constexpr int kInsistingCost = 20;
 

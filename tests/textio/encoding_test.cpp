@@ -200,6 +200,10 @@ TEST(EncodingDecision, TellsTheRemedyThatWorks) {
          {"P", "\xB5\xE3", "东山"},
          "这一行的 “东山” 是 UTF-8 文字，而第 2 行的 “点” 是 GBK 文字"},
         {"GBK after a byte order mark", true, {"\xB5\xE3"}, "这一行却不是 UTF-8 文字"},
+        {"a combining mark after a byte order mark",
+         true,
+         {"e\u0301"},
+         "这一行却有点号里不会有的字符"},
     };
     for (const auto &c : cases) {
         const Verdict verdict = Decide(c.fields, c.mark);
