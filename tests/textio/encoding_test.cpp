@@ -627,6 +627,48 @@ TEST(EncodingDecision, NeverMisreadsSymbolsOrEuropeanLetters) {
     EXPECT_EQ(tally.misread, 0) << tally.firstMisread;
 }
 
+// The rule itself, on files of every kind above and of both encodings at
+// once: a file is never read in an encoding under which some name is no
+// name (NameCost kNeverInName, or no text) while the other encoding reads
+// every name as one.
+TEST(EncodingDecision, NeverReadsANameThatIsNoNameWhereTheOtherReadingHasNone) {
+    Names names(2208);
+    const auto cost = [](const std::string &field, Encoding encoding) {
+        const std::string text = ToUtf8(field, encoding);
+        return text.empty() ? kNeverInName : NameCost(Text(text));
+    };
+    int read = 0;
+    for (int file = 0; file < kFiles; ++file) {
+        std::vector<std::string> fields;
+        for (int n = 1 + names.Below(8); n > 0; --n) {
+            const int kind = names.Below(6);
+            std::string name = kind == 0   ? names.Chinese()
+                               : kind == 1 ? names.Short()
+                               : kind == 2 ? names.Mixed()
+                               : kind == 3 ? names.WithSymbol()
+                               : kind == 4 ? names.European()
+                                           : names.Ascii();
+            if (names.Chance(50))
+                name = Gbk(name);
+            fields.push_back(name);
+        }
+        const Verdict verdict = Decide(fields);
+        if (verdict.outcome != Outcome::Gbk && verdict.outcome != Outcome::Utf8)
+            continue;
+        ++read;
+        const Encoding chosen = verdict.outcome == Outcome::Utf8 ? Encoding::Utf8 : Encoding::Gbk;
+        const Encoding other = chosen == Encoding::Utf8 ? Encoding::Gbk : Encoding::Utf8;
+        bool noName = false, otherAllNames = true;
+        for (const std::string &field : fields) {
+            noName = noName || cost(field, chosen) >= kNeverInName;
+            otherAllNames = otherAllNames && cost(field, other) < kNeverInName;
+        }
+        EXPECT_FALSE(noName && otherAllNames)
+            << "file " << file << " read as " << NameOf(verdict.outcome);
+    }
+    EXPECT_GT(read, kFiles / 4); // the rule was put to the test
+}
+
 TEST(ToReportEncoding, WritesGbkAndGb18030ForWhatGbkLacks) {
     const struct {
         const char *name;
