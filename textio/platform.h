@@ -50,8 +50,11 @@ bool CanWrite(const std::string &path, std::string &reason);
 
 // A new, empty file in the folder of `beside`, under a short name of its own
 // (so that a long but valid final name still leaves room), opened for
-// writing; `created` gets its name. False when the folder cannot take it;
-// `folderDenied` then says whether that is for lack of permission.
+// writing; `created` gets its name. Where `beside` is a file already, the
+// new one takes its mode, owner and group (POSIX, as far as the user may
+// give them) or its attributes (Windows), so that replacing it keeps them.
+// False when the folder cannot take it; `folderDenied` then says whether
+// that is for lack of permission.
 std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &folderDenied,
                         std::string &reason);
 // Flushes a stream's bytes to the disk.

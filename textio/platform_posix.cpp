@@ -66,6 +66,16 @@ std::FILE *Open(const std::string &path, const char *mode, std::string &reason) 
     return file;
 }
 
+// Gives a new file the owner, group and mode of the one it is to replace, as
+// far as the user may: another's owner only root may give, a group of the
+// user's own anyone. What cannot be given stays the user's; false then.
+bool TakeOver(int fd, const struct stat &old) {
+    const bool owner = fchown(fd, old.st_uid, old.st_gid) == 0;
+    const bool group = owner || fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+    const bool mode = fchmod(fd, old.st_mode & 0777) == 0;
+    return owner && group && mode;
+}
+
 } // namespace
 
 std::FILE *OpenForReading(const std::string &path, std::string &reason) {
@@ -142,11 +152,15 @@ bool CanWrite(const std::string &path, std::string &reason) {
 
 std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &folderDenied,
                         std::string &reason) {
+    // A file that is there already hands on its mode, owner and group; until
+    // it has them the new one is the program's alone.
+    struct stat old;
+    const bool replaces = stat(beside.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         created = TemporaryNameIn(FolderOf(beside));
         // O_EXCL: never takes over another's file.
-        fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaces ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -155,6 +169,8 @@ std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &f
         reason = Reason();
         return nullptr;
     }
+    if (replaces)
+        TakeOver(fd, old);
     std::FILE *stream = fdopen(fd, "wb");
     if (stream == nullptr) {
         reason = Reason();

@@ -360,13 +360,29 @@ std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &f
         created = TemporaryNameIn(FolderOf(beside));
         return Wide(created);
     };
+    // A file that is there already hands on its attributes (hidden, system,
+    // not indexed); read-only never gets this far, and a new file is to be
+    // archived anyway.
+    const DWORD kept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD old = KindOf(beside) == Kind::Regular ? GetFileAttributesW(Wide(beside).c_str())
+                                                      : INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes =
+        old != INVALID_FILE_ATTRIBUTES && (old & kept) != 0 ? old & kept : FILE_ATTRIBUTE_NORMAL;
     DWORD error = ERROR_SUCCESS;
     const HANDLE handle =
-        CreateNew(next, GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, error);
+        CreateNew(next, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, attributes, error);
     if (handle == INVALID_HANDLE_VALUE) {
         folderDenied = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
         reason = Reason(error);
         return nullptr;
+    }
+    // Not every attribute can be given at creation (not indexed cannot).
+    FILE_BASIC_INFO basic{};
+    if (attributes != FILE_ATTRIBUTE_NORMAL &&
+        GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) != 0) {
+        basic.FileAttributes |= attributes;
+        SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
     }
     std::FILE *stream = StreamOf(handle, _O_WRONLY, "wb", reason);
     if (stream == nullptr)

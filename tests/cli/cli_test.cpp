@@ -655,6 +655,61 @@ TEST(KovarimCli, FailsWhenStandardOutputCannotBeWritten) {
 #endif
 }
 
+// A parameter file that can be written but not replaced (another user's, in
+// a folder with the sticky bit; on Windows, held open by an editor that
+// shares no deletion): the report is not replaced either, whether there was
+// one or not, and the message says that nothing changed.
+TEST(KovarimCli, PutsTheReportAndTheParameterFileInPlaceTogetherOrNeither) {
+#ifndef _WIN32
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to make a file of another user's";
+#endif
+    for (const char *command : {"estimate", "adjust"})
+        for (const bool hadReport : {true, false}) {
+            const std::string name = std::string(command) + (hadReport ? ", old report" : "");
+            testkit::TempDir dir;
+            dir.Write("gps.txt", Example("common_points.txt"));
+            const std::string report = command == std::string("estimate") ? "gps七参数精度评估.txt"
+                                                                          : "gps七参数平差报告.txt";
+            const std::string params = dir.Write("p.txt", "old parameters");
+            const std::vector<std::string> args = {command, "gps.txt", "--params", "p.txt"};
+#ifdef _WIN32
+            if (hadReport)
+                dir.Write(report, "old report");
+            const HANDLE editor = CreateFileW(Wide(params).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(editor, INVALID_HANDLE_VALUE);
+            const Outcome run = Cli(dir, args);
+            CloseHandle(editor);
+            const std::string said = std::to_string(run.status) + " " + run.err;
+#else
+            namespace fs = std::filesystem;
+            fs::permissions(dir.Path(""), fs::perms::all | fs::perms::sticky_bit);
+            fs::permissions(params, fs::perms::owner_read | fs::perms::owner_write |
+                                        fs::perms::group_read | fs::perms::group_write |
+                                        fs::perms::others_read | fs::perms::others_write);
+            const std::string said = testkit::AsNobody([&] {
+                if (hadReport)
+                    dir.Write(report, "old report");
+                const Outcome run = Cli(dir, args);
+                return std::to_string(run.status) + " " + run.err;
+            });
+#endif
+            EXPECT_EQ(said.substr(0, 2), "1 ") << name << ": " << said;
+            EXPECT_NE(said.find("p.txt"), std::string::npos) << name << ": " << said;
+            EXPECT_NE(said.find("没有改变任何文件，原有文件都保持原样"), std::string::npos)
+                << name << ": " << said;
+            EXPECT_EQ(testkit::ReadBytes(params), "old parameters") << name;
+            std::vector<std::string> expected = {"gps.txt", "p.txt"};
+            if (hadReport) {
+                EXPECT_EQ(testkit::ReadBytes(dir.Path(report)), "old report") << name;
+                expected.insert(expected.begin() + 1, report);
+            }
+            EXPECT_EQ(dir.Names(), expected) << name << ": a file appeared or went";
+        }
+}
+
 // One decimal slip in one line: the report shows it, and the triple leaves it out.
 TEST(KovarimCli, ReportsASlippedDecimalPointInsteadOfRefusingTheFile) {
     testkit::TempDir dir;
