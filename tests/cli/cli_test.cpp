@@ -498,6 +498,32 @@ TEST(KovarimCli, ReplacesAnOutputOnlyWithForce) {
     EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "\"P1\",1,2,3,1,2,3\r\n");
 }
 
+// convert --force onto a disk that fills up: the old output stays whole and
+// nothing of the new one is left, not even a last record cut in the middle of
+// a number.
+TEST(KovarimCli, ConvertOntoAFullDiskLeavesTheOldOutputWhole) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no file size limit to be had on Windows";
+#else
+    testkit::TempDir dir;
+    dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
+    std::string many;
+    for (int i = 0; i < 5000; ++i)
+        many += "P" + std::to_string(i) + ",2860321.78,592341.79,12.345\r\n";
+    dir.Write("pts.txt", many);
+    dir.Write("ptsto", "old output");
+    Outcome run;
+    {
+        testkit::FileSizeLimit limit(100000);
+        run = Cli(dir, {"convert", "--force", "--params", "p.txt", "pts.txt"});
+    }
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ptsto"), std::string::npos) << run.err;
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "old output");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"p.txt", "pts.txt", "ptsto"}));
+#endif
+}
+
 // No command destroys its own input or output: what would is refused before
 // anything is written, and every file stays as it was.
 TEST(KovarimCli, NeverDestroysItsOwnInputOrOutput) {
