@@ -11,7 +11,6 @@
 // same core functions the window calls.
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -78,26 +77,20 @@ constexpr const char *kHelp =
     "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
     "file operation; 2 命令行有误 wrong command line; 130 被中断 interrupted (Ctrl-C).\n";
 
-// Ctrl-C (or a polite kill) during an estimation or an adjustment stops the
-// search; nothing is put in place, and the files begun beside their targets
-// go with the unwinding. A second one ends the program at once.
+// Ctrl-C, a polite kill or a closed terminal during an estimation, an
+// adjustment or a conversion stops the work; nothing is put in place, and the
+// files begun beside their targets go with the unwinding.
 std::atomic<bool> interrupted{false};
 
-void Interrupted(int signal) {
-    interrupted.store(true);
-    std::signal(signal, SIG_DFL);
-}
-
-void StopWhenInterrupted() {
-    for (const int signal : {SIGINT, SIGTERM})
-        if (std::signal(signal, Interrupted) == SIG_IGN)
-            std::signal(signal, SIG_IGN); // ignored by whoever started us: it stays so
-}
+void StopWhenInterrupted() { platform::StopOnInterrupt(interrupted); }
 
 void ThrowIfInterrupted() {
     if (interrupted.load())
         throw SearchStopped{};
 }
+
+constexpr const char *kInterrupted =
+    "已中断，没有写入任何文件 (interrupted; nothing was written)\n";
 
 // A wrong command line: said on standard error, status 2.
 struct Usage {
@@ -251,6 +244,7 @@ int Convert(const Arguments &args) {
     if (input != "-" && output == "-" && platform::SameFile(stdout, input))
         throw Error::InFile(input, "标准输出写入的就是输入文件；请另选输出");
 
+    StopWhenInterrupted();
     // The window asks before it replaces a non-empty file; a command cannot.
     const auto replace = [&] { return args.force; };
     auto refuseReplacing = [&](BatchOutcome outcome) {
@@ -259,7 +253,8 @@ int Convert(const Arguments &args) {
         return 0;
     };
     if (input != "-" && output != "-")
-        return refuseReplacing(ConvertFile(input, output, params, replace, direction));
+        return refuseReplacing(
+            ConvertFile(input, output, params, replace, direction, &interrupted));
 
     std::optional<FieldReader> reader;
     if (input == "-")
@@ -267,7 +262,8 @@ int Convert(const Arguments &args) {
     else
         reader.emplace(input);
     if (output != "-")
-        return refuseReplacing(ConvertFile(*reader, output, params, replace, direction));
+        return refuseReplacing(
+            ConvertFile(*reader, output, params, replace, direction, &interrupted));
 
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
@@ -285,7 +281,7 @@ int Convert(const Arguments &args) {
     long long converted = 0;
     ConvertRecords(
         *reader, params, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
-        converted, direction);
+        converted, direction, &interrupted);
     std::rewind(spool.get());
     char block[1 << 16];
     for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
@@ -375,10 +371,17 @@ int Run(const std::vector<std::string> &argv) {
         std::fprintf(stderr, "kovarim-cli: %s\n\n%s", usage.problem.c_str(), kHelp);
         return 2;
     } catch (const Error &e) {
+        if (interrupted.load()) { // what failed was given up for the interruption
+            std::fputs(kInterrupted, stderr);
+            return 130;
+        }
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     } catch (const SearchStopped &) {
-        std::fputs("已中断，没有写入任何文件 (interrupted; nothing was written)\n", stderr);
+        std::fputs(kInterrupted, stderr);
+        return 130;
+    } catch (const ConversionStopped &) {
+        std::fputs(kInterrupted, stderr);
         return 130;
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "内存不足，命令已中止\n");

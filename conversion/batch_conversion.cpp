@@ -87,7 +87,8 @@ bool IsEmptyFile(const std::string &path) {
 // A device or a pipe has no length and cannot be replaced: it is written as
 // it stands, without a question, the lines as they come.
 BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath,
-                               const Params &params, Direction direction) {
+                               const Params &params, Direction direction,
+                               const std::atomic<bool> *stop) {
     TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
     bool started = false;
     auto write = [&](std::string_view lines) {
@@ -97,7 +98,7 @@ BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath
     };
     long long converted = 0;
     try {
-        ConvertRecords(input, params, write, converted, direction);
+        ConvertRecords(input, params, write, converted, direction, stop);
     } catch (const Error &e) {
         if (e.file() != input.path())
             throw;
@@ -119,7 +120,10 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
 
 void ConvertRecords(FieldReader &input, const Params &params,
                     const std::function<void(std::string_view)> &write, long long &converted,
-                    Direction direction) {
+                    Direction direction, const std::atomic<bool> *stop) {
+    const auto stopped = [stop] {
+        return stop != nullptr && stop->load(std::memory_order_relaxed);
+    };
     const std::string &inputPath = input.path();
     // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
     std::string text;
@@ -134,6 +138,8 @@ void ConvertRecords(FieldReader &input, const Params &params,
     try {
         Line line;
         while (input.NextRecord(kFieldsPerRecord, "点号,x,y,z", line)) {
+            if (stopped())
+                throw ConversionStopped{};
             const long long record = records + 1;
             const double X = Coordinate(input, record, line, 1);
             const double Y = Coordinate(input, record, line, 2);
@@ -159,9 +165,13 @@ void ConvertRecords(FieldReader &input, const Params &params,
             if (complete >= kBlockBytes)
                 flush();
         }
+        if (stopped()) // while the last read waited
+            throw ConversionStopped{};
         flush();
         converted = records;
     } catch (const Error &e) {
+        if (stopped())
+            throw ConversionStopped{}; // a read or a write given up for the stop
         if (e.file() != inputPath)
             throw; // the output's own failure
         flush();   // the lines before the failure
@@ -172,19 +182,20 @@ void ConvertRecords(FieldReader &input, const Params &params,
 
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace,
-                         Direction direction) {
+                         Direction direction, const std::atomic<bool> *stop) {
     // Replacing the output would delete the input before it is read.
     if (platform::SameFile(inputPath, outputPath))
         throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     // The input first: when it cannot be read, the old output stays as it is.
     FieldReader input(inputPath);
-    return ConvertFile(input, outputPath, params, confirmReplace, direction);
+    return ConvertFile(input, outputPath, params, confirmReplace, direction, stop);
 }
 
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
-                         const std::function<bool()> &confirmReplace, Direction direction) {
+                         const std::function<bool()> &confirmReplace, Direction direction,
+                         const std::atomic<bool> *stop) {
     if (platform::KindOf(outputPath) == platform::Kind::Other)
-        return ConvertIntoDevice(input, outputPath, params, direction);
+        return ConvertIntoDevice(input, outputPath, params, direction, stop);
     const bool outputExisted = platform::KindOf(outputPath) != platform::Kind::Missing;
     // Written beside the old output, which stays whole until the new one is
     // complete; a failure to write leaves no part of the new one.
@@ -197,7 +208,7 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
     try {
         ConvertRecords(
             input, params, [&](std::string_view lines) { output.writer().Write(lines); }, converted,
-            direction);
+            direction, stop);
     } catch (const Error &e) {
         if (e.file() != input.path())
             throw; // the output's own failure names the output

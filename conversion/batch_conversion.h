@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -44,20 +45,28 @@ enum class BatchOutcome { Converted, Cancelled };
 //
 // Direction::Inverse converts from the new system back to the original one
 // (InverseTransformPoint), in the same forms.
+//
+// Once `stop` is set (from anywhere), the conversion throws
+// ConversionStopped before it puts anything in place.
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace,
-                         Direction direction = Direction::Forward);
+                         Direction direction = Direction::Forward,
+                         const std::atomic<bool> *stop = nullptr);
 
 // The same from an input already open (standard input, say).
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
                          const std::function<bool()> &confirmReplace,
-                         Direction direction = Direction::Forward);
+                         Direction direction = Direction::Forward,
+                         const std::atomic<bool> *stop = nullptr);
+
+struct ConversionStopped {};
 
 // The conversion itself: every record of `input` into lines handed to
 // `write` a block at a time, in order. `converted` says how many records
 // were handed on, also when an Error in the input stops it.
 void ConvertRecords(FieldReader &input, const Params &params,
                     const std::function<void(std::string_view)> &write, long long &converted,
-                    Direction direction = Direction::Forward);
+                    Direction direction = Direction::Forward,
+                    const std::atomic<bool> *stop = nullptr);
 
 } // namespace kovarim

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -92,6 +93,18 @@ bool Utf8ToGbk(std::string_view utf8, std::string &gbk);
 // standard output and error fail every write (so a lost result is noticed),
 // standard input fails every read.
 void GuardStandardStreams();
+
+// What would end the program from outside while it works sets `stop`
+// instead, so that the work stops, what it began is taken away and nothing
+// is changed: on POSIX SIGINT (Ctrl-C), SIGTERM, SIGQUIT (Ctrl-\), SIGHUP (the
+// terminal closed) and SIGPIPE (a pipe that no one reads any more); on
+// Windows Ctrl+C, Ctrl+Break and the console closed (or the user logging off),
+// where the system ends the process once it has been told, so the program
+// must end by itself before that. A second Ctrl-C, SIGTERM, Ctrl-\ or
+// Ctrl+Break ends the program at once; a signal that whoever started the
+// program ignores stays ignored. On POSIX a read or a write that waits when
+// the signal comes fails (EINTR) rather than waiting on.
+void StopOnInterrupt(std::atomic<bool> &stop);
 
 // Standard streams carry bytes unchanged (Windows would turn LF into CR LF),
 // and a console shows the program's UTF-8 messages as such.

@@ -1,6 +1,7 @@
 // The file operations of the program on POSIX systems.
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -237,6 +238,35 @@ void GuardStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd)
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
             open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY); // takes the lowest free number
+}
+
+namespace {
+std::atomic<bool> *interruptStop = nullptr;
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+void Interrupted(int) { interruptStop->store(true); }
+} // namespace
+
+void StopOnInterrupt(std::atomic<bool> &stop) {
+    interruptStop = &stop;
+    // What a user sends on purpose ends the program the second time; a
+    // hangup or a closed pipe may well come twice by itself.
+    const struct {
+        int signal;
+        bool once;
+    } signals[] = {
+        {SIGINT, true}, {SIGTERM, true}, {SIGQUIT, true}, {SIGHUP, false}, {SIGPIPE, false}};
+    for (const auto &s : signals) {
+        struct sigaction old {};
+        if (sigaction(s.signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = Interrupted;
+        sigemptyset(&action.sa_mask);
+        // Without SA_RESTART: a read that waits (a pipe, a terminal) gives up
+        // at once, and the work sees `stop`.
+        action.sa_flags = s.once ? SA_RESETHAND : 0;
+        sigaction(s.signal, &action, nullptr);
+    }
 }
 
 void UseStandardStreamsForBytes() {} // POSIX streams are bytes already

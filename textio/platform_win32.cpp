@@ -497,6 +497,28 @@ void GuardStandardStreams() {
 }
 
 namespace {
+std::atomic<bool> *interruptStop = nullptr;
+std::atomic<bool> breakSeen{false};
+
+// Called on a thread of its own.
+BOOL WINAPI ConsoleEvent(DWORD event) {
+    interruptStop->store(true);
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
+        return breakSeen.exchange(true) ? FALSE : TRUE; // a second one: the system's way, at once
+    // The console closes, or the session ends: the process ends when this
+    // returns, so it waits for the program to stop its work and end first
+    // (the system gives it a few seconds).
+    Sleep(INFINITE);
+    return TRUE;
+}
+} // namespace
+
+void StopOnInterrupt(std::atomic<bool> &stop) {
+    interruptStop = &stop;
+    SetConsoleCtrlHandler(ConsoleEvent, TRUE);
+}
+
+namespace {
 UINT consoleOutput = 0; // the console's own output code page, given back at exit
 void GiveBackConsoleCodePage() { SetConsoleOutputCP(consoleOutput); }
 } // namespace
