@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "cli/parameter_target.h"
+#include "cli/progress_line.h"
 #include "cli/standard_output.h"
 #include "conversion/parameter_file.h"
 #include "estimation/adjustment_report.h"
@@ -164,7 +165,11 @@ int RunAdjust(const AdjustArguments &args) {
         RefuseParameterFileOver(*args.params, args.file, AdjustmentReportPathFor(args.file));
         paramsFile.emplace(*args.params);
     }
+    ProgressLine progress(!args.quiet);
+    options.searchStarted = [&](long long triples) { progress.Started(triples); };
+    options.searchDone = progress.done();
     const AdjustedFile run = AdjustCommonPointFile(args.file, options);
+    progress.Stop();
     if (paramsFile) {
         paramsFile->writer().Write(
             ParameterFileText(run.adjustment.params, ParameterComments(args, run)));

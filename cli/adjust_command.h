@@ -15,6 +15,7 @@ struct AdjustArguments {
     double alpha = 0.001;              // already checked by the caller
     bool json = false;
     const std::atomic<bool> *stop = nullptr; // set: stop before anything is put in place
+    bool quiet = false;                      // no progress line on a terminal
 };
 
 // Adjusts, writes the report (and the parameter file) and puts them in place

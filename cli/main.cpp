@@ -1,9 +1,9 @@
 // kovarim-cli: the window's three commands without a window.
 //
-//   kovarim-cli estimate FILE [--params PARAMS]
+//   kovarim-cli estimate FILE [--params PARAMS] [--quiet]
 //   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force] [--inverse]
 //   kovarim-cli point --params PARAMS X Y Z [--inverse]
-//   kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json]
+//   kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json] [--quiet]
 //
 // Results go to standard output, errors (the window's message texts) to
 // standard error, and the exit status says which: 0 done, 1 bad input or a
@@ -22,6 +22,7 @@
 #include "base/error.h"
 #include "cli/adjust_command.h"
 #include "cli/parameter_target.h"
+#include "cli/progress_line.h"
 #include "cli/standard_output.h"
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
@@ -40,12 +41,16 @@ using namespace kovarim;
 
 constexpr const char *kHelp =
     "用法 Usage:\n"
-    "  kovarim-cli estimate FILE [--params PARAMS]\n"
+    "  kovarim-cli estimate FILE [--params PARAMS] [--quiet]\n"
     "      由公共点文件计算七参数，在其旁边写出精度评估报告（与窗口相同）；\n"
     "      --params 另把七参数写入参数文件。\n"
     "      Estimates the seven parameters from a common-point file and writes the\n"
     "      accuracy report beside it, as the window does; --params also writes them\n"
     "      to a parameter file.\n"
+    "      在终端上，标准错误显示三点组搜索的进度（完成比例、每秒三点组数、剩余时间），\n"
+    "      --quiet 不显示；adjust 亦然。On a terminal, standard error shows how far the\n"
+    "      search of the triples has come (share, triples per second, time left);\n"
+    "      --quiet turns it off. The same for adjust.\n"
     "  kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force]\n"
     "      用参数文件转换点文件（点号,x,y,z）。OUTPUT 默认为 INPUT 去掉最后四个字符再加 \"to\"；\n"
     "      \"-\" 表示标准输入或标准输出；已有的非空 OUTPUT 只在加 --force 时替换。\n"
@@ -61,6 +66,7 @@ constexpr const char *kHelp =
     "      X Y Z must each be a whole number text.\n"
     "      --inverse 同上，反算。--inverse converts back, as for convert.\n"
     "  kovarim-cli adjust FILE [--params PARAMS] [--check NAMES] [--alpha A] [--json]\n"
+    "                    [--quiet]\n"
     "      最小二乘平差：由最优三点起算，全部好点等权参与，逐点数据探测剔除粗差（显著水平\n"
     "      --alpha，默认 0.001），--check 所列点（逗号分隔）不参与、只作检核；在公共点文件旁\n"
     "      写出七参数平差报告；--params 写出平差参数（convert、point 可直接使用）；--json 在\n"
@@ -104,6 +110,7 @@ struct Arguments {
     bool force = false;
     bool inverse = false;
     bool json = false;                // adjust
+    bool quiet = false;               // estimate, adjust: no progress line
     std::vector<std::string> check;   // adjust, each NAME[,NAME...]
     std::optional<std::string> alpha; // adjust
 };
@@ -130,6 +137,8 @@ Arguments Parse(const std::vector<std::string> &argv, std::size_t first) {
             args.inverse = true;
         } else if (arg == "--json") {
             args.json = true;
+        } else if (arg == "--quiet") {
+            args.quiet = true;
         } else if (arg == "--check" || arg == "--alpha") {
             if (i + 1 == argc)
                 throw Usage{arg + " 后面缺少值 (" + arg + " needs a value)"};
@@ -182,8 +191,12 @@ int Estimate(const Arguments &args) {
         paramsFile.emplace(*args.params);
     }
     StopWhenInterrupted();
+    cli::ProgressLine progress(!args.quiet);
     EstimationHooks hooks;
     hooks.progress.stop = &interrupted;
+    hooks.progress.started = [&](long long triples) { progress.Started(triples); };
+    hooks.progress.done = progress.done();
+    hooks.searchDone = [&] { progress.Stop(); };
     std::optional<Estimation> estimation;
     try {
         estimation = kovarim::Estimate(file, hooks);
@@ -296,6 +309,7 @@ int Adjust(const Arguments &args) {
     StopWhenInterrupted();
     cli::AdjustArguments adjust{args.positional[0], args.params, args.check,
                                 kDefaultAlpha,      args.json,   &interrupted};
+    adjust.quiet = args.quiet;
     if (args.alpha) {
         const ParsedNumber alpha = ParseFieldNumber(*args.alpha);
         if (alpha.status != NumberParse::Ok ||
@@ -357,6 +371,8 @@ int Run(const std::vector<std::string> &argv) {
             throw Usage{"--inverse 只用于 convert 和 point (--inverse is for convert and point)"};
         if ((args.json || !args.check.empty() || args.alpha) && command != "adjust")
             throw Usage{"--json、--check、--alpha 只用于 adjust (they are for adjust)"};
+        if (args.quiet && command != "estimate" && command != "adjust")
+            throw Usage{"--quiet 只用于 estimate 和 adjust (--quiet is for estimate and adjust)"};
         if (command == "adjust")
             return Adjust(args);
         if (command == "estimate")

@@ -88,6 +88,10 @@ bool Utf8ToGbk(std::string_view utf8, std::string &gbk);
 
 // The process ------------------------------------------------------------
 
+// Whether a stream is a terminal (a console on Windows) that someone watches,
+// not a file or a pipe.
+bool IsTerminal(std::FILE *stream);
+
 // Standard streams that the caller closed would otherwise be taken by the
 // first files the program opens. Puts something harmless in their place:
 // standard output and error fail every write (so a lost result is noticed),

@@ -234,6 +234,8 @@ bool Utf8ToGbk(std::string_view utf8, std::string &gbk) {
     return toGbk.Convert(utf8, gbk);
 }
 
+bool IsTerminal(std::FILE *stream) { return isatty(fileno(stream)) == 1; }
+
 void GuardStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd)
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)

@@ -480,6 +480,11 @@ bool Utf8ToGbk(std::string_view utf8, std::string &gbk) {
     return Widen(utf8, wide) && Narrow(wide, 936, gbk);
 }
 
+bool IsTerminal(std::FILE *stream) {
+    DWORD mode = 0;
+    return GetConsoleMode(HandleOf(stream), &mode) != 0;
+}
+
 void GuardStandardStreams() {
     // A stream the caller gave no handle has a free number, which the next
     // file opened would take; NUL takes it instead, opened so that writes to
