@@ -146,18 +146,38 @@ std::string Summary(const AdjustedFile &run) {
 
 } // namespace
 
+bool SplitNames(std::string_view list, std::vector<std::string> &names) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    for (std::size_t i = 0; i != std::string_view::npos;) {
+        while (i < list.size() && blank(list[i]))
+            ++i;
+        std::string_view name;
+        if (i < list.size() && list[i] == '"') {
+            const std::size_t close = list.find('"', i + 1);
+            if (close == std::string_view::npos)
+                return false;
+            name = list.substr(i + 1, close - i - 1);
+            i = list.find(',', close); // what stands after the quote is ignored, as in a file
+        } else {
+            const std::size_t comma = list.find(',', i);
+            name = list.substr(i, comma == std::string_view::npos ? comma : comma - i);
+            while (!name.empty() && blank(name.back()))
+                name.remove_suffix(1);
+            i = comma;
+        }
+        if (!name.empty())
+            names.emplace_back(name);
+        if (i != std::string_view::npos)
+            ++i;
+    }
+    return true;
+}
+
 int RunAdjust(const AdjustArguments &args) {
     AdjustmentOptions options;
     options.alpha = args.alpha;
     options.stop = args.stop;
-    for (const std::string &list : args.check) {
-        std::size_t start = 0;
-        for (std::size_t comma; start <= list.size(); start = comma + 1) {
-            comma = std::min(list.find(',', start), list.size());
-            if (comma > start)
-                options.checkNames.push_back(list.substr(start, comma - start));
-        }
-    }
+    options.checkNames = args.check;
     // Every target is checked before anything is written, and everything is
     // written before anything is put in place.
     std::optional<ReplacementFile> paramsFile;

@@ -68,12 +68,14 @@ constexpr const char *kHelp =
     "  kovarim-cli adjust FILE [--params PARAMS] [--check NAMES] [--alpha A] [--json]\n"
     "                    [--quiet]\n"
     "      最小二乘平差：由最优三点起算，全部好点等权参与，逐点数据探测剔除粗差（显著水平\n"
-    "      --alpha，默认 0.001），--check 所列点（逗号分隔）不参与、只作检核；在公共点文件旁\n"
+    "      --alpha，默认 0.001），--check 所列点（逗号分隔，含逗号的点号像文件中一样加双引号：\n"
+    "      '\"P,1\",P2'）不参与、只作检核；在公共点文件旁\n"
     "      写出七参数平差报告；--params 写出平差参数（convert、point 可直接使用）；--json 在\n"
     "      标准输出给出 JSON。假定新坐标系坐标误差等精度、互相独立。窗口的参数仍是最优三点的。\n"
     "      Least-squares adjustment over all good points, equal weights, started from\n"
     "      the best triple; blunders found by data snooping (significance --alpha,\n"
-    "      default 0.001); --check NAME[,NAME...] holds points out as check points.\n"
+    "      default 0.001); --check NAME[,NAME...] holds points out as check points\n"
+    "      (a name with a comma in double quotes, as the file has it: '\"P,1\",P2').\n"
     "      Writes <FILE less .txt>七参数平差报告.txt; --params writes the adjusted\n"
     "      parameters for convert and point; --json prints one JSON object. Assumes\n"
     "      equal, independent errors in the new system's coordinates. The window's\n"
@@ -111,7 +113,7 @@ struct Arguments {
     bool inverse = false;
     bool json = false;                // adjust
     bool quiet = false;               // estimate, adjust: no progress line
-    std::vector<std::string> check;   // adjust, each NAME[,NAME...]
+    std::vector<std::string> check;   // adjust, each NAME[,NAME...] as given
     std::optional<std::string> alpha; // adjust
 };
 
@@ -307,7 +309,11 @@ int Convert(const Arguments &args) {
 int Adjust(const Arguments &args) {
     Expect(args, 1, 1, false);
     StopWhenInterrupted();
-    cli::AdjustArguments adjust{args.positional[0], args.params, args.check,
+    std::vector<std::string> check;
+    for (const std::string &list : args.check)
+        if (!cli::SplitNames(list, check))
+            throw Usage{"--check 中的引号没有闭合 (--check has a quote left open)"};
+    cli::AdjustArguments adjust{args.positional[0], args.params, check,
                                 kDefaultAlpha,      args.json,   &interrupted};
     adjust.quiet = args.quiet;
     if (args.alpha) {

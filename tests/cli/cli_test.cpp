@@ -430,6 +430,44 @@ TEST(KovarimCli, AdjustsWithCheckPointsAlphaAndAnyName) {
         EXPECT_EQ(k.at("points").at(i).at("name"), names[i]);
 }
 
+// --check takes the names as the file writes them: a name in double quotes
+// whole, commas and all, blanks around a name dropped.
+TEST(KovarimCli, ChecksPointsNamedAsTheFileQuotesThem) {
+    testkit::TempDir dir;
+    std::string points = Example("common_points.txt");
+    points.replace(points.find("GPS06,"), 6, "\"P,1\",");
+    dir.Write("gps.txt", points);
+    const struct {
+        const char *name;
+        std::vector<std::string> check;
+    } cases[] = {
+        {"quoted, then plain", {"\"P,1\",GPS09"}},
+        {"blanks around", {" \"P,1\" , GPS09 "}},
+        {"in two options", {"GPS09", "\"P,1\""}},
+        {"an empty name between", {"\"P,1\",,GPS09,"}},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"adjust", "gps.txt", "--json"};
+        for (const std::string &list : c.check)
+            args.insert(args.end(), {"--check", list});
+        const Outcome run = Cli(dir, args);
+        ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+        const nlohmann::ordered_json j = ParsedJson(run.out);
+        ASSERT_TRUE(j.is_object()) << c.name;
+        std::vector<std::string> checked;
+        for (const auto &p : j.at("points"))
+            if (p.at("state") == "check")
+                checked.push_back(p.at("name"));
+        EXPECT_EQ(checked, (std::vector<std::string>{"P,1", "GPS09"})) << c.name;
+    }
+    const Outcome open = Cli(dir, {"adjust", "gps.txt", "--check", "\"P,1,GPS09"});
+    EXPECT_EQ(open.status, 2);
+    EXPECT_NE(open.err.find("--check 中的引号没有闭合"), std::string::npos) << open.err;
+    const Outcome unquoted = Cli(dir, {"adjust", "gps.txt", "--check", "P,1"});
+    EXPECT_EQ(unquoted.status, 1); // "P" and "1": no such points
+    EXPECT_NE(unquoted.err.find("检核点 “P” 不在文件中"), std::string::npos) << unquoted.err;
+}
+
 // Failures say why on standard error and leave standard output empty.
 TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
     testkit::TempDir dir;
