@@ -92,9 +92,9 @@ TEST(InverseTransformPoint, ReturnsEveryPointOfARoundTrip) {
     EXPECT_GT(worstNegated, 0.01);
 }
 
-// What X → X′ → X gives back, by the kind of coordinates: always within one
+// What X → X' → X gives back, by the kind of coordinates: always within one
 // unit in the last place of the point's largest coordinate (in either
-// system), so below 1 nm while that is below 2^23 (8.4·10⁶); exactly for
+// system), so below 1 nm while that is below 2^23 (8.4e6); exactly for
 // nearly every geocentric point, but for grid coordinates only for most: a
 // height beside a northing of millions takes rounding at the northing's
 // magnitude. The shares are this program's as measured (a million points
