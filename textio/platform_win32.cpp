@@ -370,18 +370,17 @@ std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &f
     const DWORD attributes =
         old != INVALID_FILE_ATTRIBUTES && (old & kept) != 0 ? old & kept : FILE_ATTRIBUTE_NORMAL;
     DWORD error = ERROR_SUCCESS;
-    const HANDLE handle =
-        CreateNew(next, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, attributes, error);
+    const HANDLE handle = CreateNew(next, GENERIC_WRITE, FILE_SHARE_READ, attributes, error);
     if (handle == INVALID_HANDLE_VALUE) {
         folderDenied = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
         reason = Reason(error);
         return nullptr;
     }
-    // Not every attribute can be given at creation (not indexed cannot).
-    FILE_BASIC_INFO basic{};
-    if (attributes != FILE_ATTRIBUTE_NORMAL &&
-        GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) != 0) {
-        basic.FileAttributes |= attributes;
+    // Not every attribute can be given at creation (not indexed cannot);
+    // times of 0 stay as they are.
+    if (attributes != FILE_ATTRIBUTE_NORMAL) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = attributes | FILE_ATTRIBUTE_ARCHIVE;
         SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
     }
     std::FILE *stream = StreamOf(handle, _O_WRONLY, "wb", reason);
