@@ -91,9 +91,12 @@ BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath
                                const std::atomic<bool> *stop) {
     TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
     bool started = false;
-    auto write = [&](std::string_view lines) {
+    auto start = [&] {
         if (!std::exchange(started, true) && input.hadUtf8Mark())
             output.Write(kUtf8Mark);
+    };
+    auto write = [&](std::string_view lines) {
+        start();
         output.Write(lines);
     };
     long long converted = 0;
@@ -105,7 +108,7 @@ BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath
         output.Close();
         throw e.Restated(e.problem() + "。" + OutputNote(converted, true));
     }
-    write({}); // an empty input: the mark alone
+    start(); // an empty input: the mark alone
     output.Close();
     return BatchOutcome::Converted;
 }
