@@ -60,8 +60,8 @@ Point3 TransformPoint(const Params &p, double X, double Y, double Z);
 // returns X within one unit in the last place of the point's largest
 // coordinate always, and exactly for nearly every geocentric point; of grid
 // coordinates the height, rounded with terms of the northing's size, often
-// misses by a few of its own last units. Throws Error when 1 + Scale is 0 (no inverse) or the result
-// is not a finite number.
+// misses by a few of its own last units. Throws Error when 1 + Scale is 0 (no
+// inverse) or the result is not a finite number.
 Point3 InverseTransformPoint(const Params &p, double Xn, double Yn, double Zn);
 
 // Which way a conversion goes: original to new (the window's), or back.
