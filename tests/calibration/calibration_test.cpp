@@ -141,10 +141,19 @@ TEST(Calibrate, ReproducesEpsgSimilarityExample) {
     const PlaneCalibration &plane = c.plane;
     EXPECT_EQ(plane.fit.used, 4);
     EXPECT_EQ(plane.fit.redundancy, 4);
-    // The published parameters, to their printed digits: the points were
-    // rounded to the millimetre over 240 km, which leaves σ0 at a few tenths
-    // of a millimetre and the translations at the origin, 4500 km away,
-    // within a few centimetres (their σ says how many).
+    // The least-squares solution of the four points in exact rational
+    // arithmetic (the closed form over centroid-reduced coordinates,
+    // computed once with Python's fractions), to a few nanometres at the
+    // points.
+    EXPECT_NEAR(plane.params.dx, -208.19399745771, 1e-7);
+    EXPECT_NEAR(plane.params.dy, -129.548777158502, 1e-7);
+    EXPECT_NEAR(ToPpm(plane.params.scale), 1.5523119556437592, 1e-7);
+    EXPECT_NEAR(ToArcSeconds(plane.params.rotation), 1.5649962408029472, 1e-7);
+    // The published parameters, within 3σ: the points were rounded to the
+    // millimetre over 240 km, which leaves σ0 at 0.22 mm and dx, dy at the
+    // origin, 4500 km away, at σ = 4 mm (dx comes out 9 mm from the
+    // published value, the scale 0.0019 ppm, both 2.2σ; dy and θ agree to
+    // 0.2 mm and 0.00004″).
     ASSERT_TRUE(plane.fit.sigma0.has_value());
     EXPECT_LT(*plane.fit.sigma0, 0.001);
     EXPECT_NEAR(plane.params.dx, kIcgcPublished.dx, 3 * plane.sigma.dx + 0.0005);
