@@ -364,6 +364,32 @@ Values Residuals(const CoordinateSystem &s, const Geocentric &computed, const Va
     return {c[0] - given[0], c[1] - given[1], c[2] - given[2]};
 }
 
+Axes ResidualAxes(const CoordinateSystem &s, const Values &given) {
+    if (s.kind() == SystemKind::Cartesian)
+        return {{{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}}};
+    const Geodetic g = GeodeticOf(s, given);
+    double sB, cB, sL, cL;
+    portable::SinCosDegrees(g.B, sB, cB);
+    portable::SinCosDegrees(g.L, sL, cL);
+    const std::array<double, 3> north = {-sB * cL, -sB * sL, cB}, east = {-sL, cL, 0.0},
+                                up = {cB * cL, cB * sL, sB};
+    if (s.kind() == SystemKind::Geodetic)
+        return {north, east, up};
+    // Grid north lies γ east of true north: x = cos γ·N + sin γ·E, y = −sin γ·N + cos γ·E.
+    const double easting = given[1] - s.zone() * kZoneUnit - s.falseEasting();
+    const GridInverse grid =
+        TransverseMercatorInverse(EllipsoidOf(s), s.scale(), given[0], easting);
+    double sG, cG;
+    portable::SinCosDegrees(grid.convergence, sG, cG);
+    Axes axes;
+    for (int k = 0; k < 3; ++k) {
+        axes[0][k] = cG * north[k] + sG * east[k];
+        axes[1][k] = -sG * north[k] + cG * east[k];
+    }
+    axes[2] = up;
+    return axes;
+}
+
 const char *ResidualName(const CoordinateSystem &s, int index) {
     static const char *const names[3][3] = {{"X", "Y", "Z"}, {"N", "E", "U"}, {"x", "y", "h"}};
     return names[static_cast<int>(s.kind())][index];
