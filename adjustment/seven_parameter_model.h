@@ -10,6 +10,7 @@
 #include "adjustment/adjustment.h"
 #include "adjustment/least_squares.h"
 #include "estimation/common_points.h"
+#include "geodesy/portable_math.h"
 
 namespace kovarim {
 
@@ -77,12 +78,13 @@ class SevenParameterModel {
             return Eigen::Vector3d(q.x1, q.y1, q.z1);
         };
         const Eigen::Vector3d a = at(1) - at(0), b = at(2) - at(0), c = at(2) - at(1);
+        // The geodesy's arctangent, not the C library's: the angle is printed
+        // and compared, and must have the same bits on every system.
         const auto angle = [](const Eigen::Vector3d &u, const Eigen::Vector3d &v) {
-            return std::atan2(u.cross(v).norm(), u.dot(v));
+            return portable::Atan2Degrees(u.cross(v).norm(), u.dot(v));
         };
         const double smallest = std::min({angle(a, b), angle(-a, c), angle(-b, -c)});
-        constexpr double degreesPerRadian = 180.0 / 3.14159265358979323846;
-        return std::isfinite(smallest) ? smallest * degreesPerRadian : 0.0;
+        return std::isfinite(smallest) ? smallest : 0.0;
     }
 
   private:

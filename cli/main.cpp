@@ -302,7 +302,8 @@ int Convert(const Arguments &args) {
     std::rewind(spool.get());
     char block[1 << 16];
     for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
-        put(stdout, std::string_view(block, n), "标准输出");
+        if (!platform::WriteBytes(stdout, std::string_view(block, n)))
+            throw Error("标准输出写入失败");
     if (std::ferror(spool.get()) || std::fflush(stdout) != 0)
         throw Error("写入标准输出失败");
     return 0;
@@ -354,7 +355,7 @@ int Point(const Arguments &args) {
 int Finished(int status) {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return status;
-    std::fprintf(stderr, "写入标准输出失败（%s）\n", std::strerror(errno));
+    cli::Say("写入标准输出失败（" + platform::LastReason() + "）\n");
     return 1;
 }
 
@@ -362,7 +363,7 @@ int Run(const std::vector<std::string> &argv) {
     try {
         const std::string command = argv.size() > 1 ? argv[1] : "";
         if (command == "--help" || command == "-h") {
-            std::fputs(kHelp, stdout);
+            cli::PrintNow(kHelp);
             return 0;
         }
         if (command == "--version") {
@@ -385,19 +386,19 @@ int Run(const std::vector<std::string> &argv) {
         throw Usage{command.empty() ? "缺少命令 (no command)"
                                     : "未知的命令 (unknown command) " + command};
     } catch (const Usage &usage) {
-        std::fprintf(stderr, "kovarim-cli: %s\n\n%s", usage.problem.c_str(), kHelp);
+        cli::Say("kovarim-cli: " + usage.problem + "\n\n" + kHelp);
         return 2;
     } catch (const Error &e) {
-        std::fprintf(stderr, "%s\n", e.what());
+        cli::Say(std::string(e.what()) + "\n");
         return 1;
     } catch (const SearchStopped &) {
-        std::fputs("已中断，没有写入任何文件 (interrupted; nothing was written)\n", stderr);
+        cli::Say("已中断，没有写入任何文件 (interrupted; nothing was written)\n");
         return 130;
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "内存不足，命令已中止\n");
+        cli::Say("内存不足，命令已中止\n");
         return 1;
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "命令已中止：%s\n", e.what());
+        cli::Say(std::string("命令已中止：") + e.what() + "\n");
         return 1;
     }
 }

@@ -11,6 +11,7 @@
 #include "geodesy/proj_steps.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
+#include "textio/path_names.h"
 #include "textio/platform.h"
 
 namespace kovarim {
@@ -86,6 +87,7 @@ std::string ReadSmallFile(const std::string &path) {
     constexpr std::size_t kLimit = 64 * 1024;
     if (path.empty())
         throw Error("参数文件名为空");
+    RefuseDeviceName(path);
     if (platform::KindOf(path) == platform::Kind::Folder)
         throw Error::InFile(path, "是文件夹，不是文件");
     std::string reason;

@@ -142,6 +142,9 @@ void Quadrant(long long quadrant, double s, double c, double &sine, double &cosi
 // atan t for 0 ≤ t ≤ 1: atan(c) + atan((t − c)/(1 + t·c)) with c the nearest
 // eighth, so that the series runs on |u| ≤ 1/16 (t − c is exact).
 double AtanUnit(double t) {
+    // NaN (∞/∞ from Atan2) must not become a table index.
+    if (!(t >= 0.0 && t <= 1.0))
+        return kNaN;
     const int i = static_cast<int>(std::round(t * 8.0));
     const double c = i / 8.0;
     const double u = i == 0 ? t : (t - c) / (1.0 + t * c);

@@ -8,7 +8,8 @@
 // the exact value for the arguments the geodesy uses (tested against the C
 // library and against a high-precision reference); not faster than libm.
 //
-// Inputs are finite unless a function says otherwise; NaN gives NaN.
+// Inputs are finite unless a function says otherwise; NaN gives NaN, and so
+// do two infinities for Atan2.
 
 namespace kovarim::portable {
 

@@ -20,9 +20,10 @@ bool Exists(const std::string &path);
 // Windows, where only administrators may make those, a hard link.
 void MakeAnotherName(const std::string &target, const std::string &name);
 
-// What stands for a device that swallows everything: /dev/null, or NUL.
+// What stands for a device that swallows everything: /dev/null, or NUL by
+// its name in the device space (the bare name NUL is refused).
 #ifdef _WIN32
-inline constexpr const char *kNullDevice = "NUL";
+inline constexpr const char *kNullDevice = "\\\\.\\NUL";
 #else
 inline constexpr const char *kNullDevice = "/dev/null";
 #endif

@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "textio/number_text.h"
+#include "textio/path_names.h"
 #include "textio/platform.h"
 
 namespace kovarim {
@@ -19,6 +20,7 @@ bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 FieldReader::FieldReader(std::string path) : path_(std::move(path)), buffer_(kBufferBytes) {
     if (path_.empty())
         throw Error("文件名为空");
+    RefuseDeviceName(path_);
     if (platform::KindOf(path_) == platform::Kind::Folder)
         throw Error::InFile(path_, "是文件夹，不是文件");
     std::string reason;

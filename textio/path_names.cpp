@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "base/error.h"
 #include "textio/platform.h"
 
 namespace kovarim {
@@ -33,10 +34,18 @@ std::string DropLastCharacters(const std::string &path, std::size_t count) {
 std::string TemporaryNameIn(const std::string &folder) {
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::random_device random;
-    std::string name = folder + "/.kovarim-";
+    // Windows takes no slash for a separator in a \\?\ name.
+    const char *separator = folder.rfind("\\\\?\\", 0) == 0 ? "\\" : "/";
+    std::string name = folder + separator + ".kovarim-";
     for (int i = 0; i < 6; ++i)
         name += kDigits[random() % 36];
     return name;
+}
+
+void RefuseDeviceName(const std::string &path) {
+    if (platform::IsDeviceName(path))
+        throw Error::InFile(path, "是 Windows 保留的设备名（CON、PRN、AUX、NUL、COM1 至 COM9、"
+                                  "LPT1 至 LPT9，带扩展名也一样），不是文件；请另选文件名");
 }
 
 } // namespace kovarim

@@ -22,4 +22,10 @@ std::string DropLastCharacters(const std::string &path, std::size_t count);
 // but valid final name still leaves room. Another call gives another name.
 std::string TemporaryNameIn(const std::string &folder);
 
+// Throws Error naming the file when the system takes `path` for a device
+// (Windows' CON, NUL, COM1, aux.txt, ...), whose reading would wait on a
+// serial port or the console: called before a file is opened for reading
+// or an output is begun.
+void RefuseDeviceName(const std::string &path);
+
 } // namespace kovarim

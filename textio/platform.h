@@ -12,9 +12,23 @@
 // these. Paths are UTF-8 throughout; on Windows they become UTF-16 only here.
 //
 // Functions that can fail return false (or nullptr) and put the system's
-// reason into `reason`: in the C library's words where it has them ("No
-// such file or directory", the same on every system), else the system's.
+// reason into `reason`: the common ones in Chinese, in the same words on
+// every system (找不到该文件或文件夹, 拒绝访问, 磁盘已满, ...), any other in
+// the system's own.
 namespace kovarim::platform {
+
+// The reason for the C library's last failure (errno), in those words.
+std::string LastReason();
+
+// Whether the system takes a name for a device whatever the folder before
+// it, so that opening it would read a serial port or the console, or write
+// to a printer: on Windows the names DOS reserved (CON, PRN, AUX, NUL, COM1
+// to COM9 and LPT1 to LPT9, also with the digits ¹ ² ³; the console's
+// CONIN$ and CONOUT$), in any case and with any extension ("aux.txt" is
+// AUX). A name in the device space (\\.\pipe\name) is not one of these:
+// it names its device on purpose. No name is one on other systems, where
+// devices have paths of their own.
+bool IsDeviceName(const std::string &path);
 
 // Binary streams. A folder opens for neither.
 std::FILE *OpenForReading(const std::string &path, std::string &reason);
@@ -39,7 +53,10 @@ long long LengthOf(std::FILE *stream, std::string &reason);
 std::string FollowLinks(const std::string &path);
 
 // Whether two names are one file (the same device and inode, or file index);
-// for names that do not exist yet, whether they are the same name.
+// for names that do not exist yet, whether they would be: the same name in
+// the same folder, names compared as the system resolves them (on Windows
+// in either case, less the trailing dots and spaces it drops, folders by
+// their identity whatever their short or \\?\ forms).
 bool SameFile(const std::string &a, const std::string &b);
 // Whether an open stream is the file `path`.
 bool SameFile(std::FILE *stream, const std::string &path);
@@ -90,9 +107,18 @@ bool Utf8ToGbk(std::string_view utf8, std::string &gbk);
 // standard input fails every read.
 void GuardStandardStreams();
 
-// Standard streams carry bytes unchanged (Windows would turn LF into CR LF),
-// and a console shows the program's UTF-8 messages as such.
+// Standard streams carry bytes unchanged (Windows would turn LF into CR LF).
 void UseStandardStreamsForBytes();
+
+// Writes a message or a result text (UTF-8) to `stream`, standard output or
+// standard error, and flushes it: a console gets its characters whatever
+// its code page, a pipe or a file the UTF-8 bytes (the same as on every
+// system). False, with errno set, when it did not get there. Bytes that are
+// a result of their own (a converted file) go with WriteBytes instead.
+bool WriteText(std::FILE *stream, std::string_view utf8);
+// Writes bytes to `stream` as they are, a console included (which shows them
+// in its code page); buffered as fwrite is. False, with errno set, on failure.
+bool WriteBytes(std::FILE *stream, std::string_view bytes);
 
 #ifdef _WIN32
 // The arguments of wmain, which Windows gives as UTF-16, as UTF-8 (the

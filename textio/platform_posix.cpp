@@ -16,7 +16,32 @@
 namespace kovarim::platform {
 namespace {
 
-std::string Reason() { return std::strerror(errno); }
+// The common reasons in Chinese, in the words the Windows build uses too; the
+// C library's for the rest.
+std::string Reason(int code) {
+    switch (code) {
+    case ENOENT:
+        return "找不到该文件或文件夹";
+    case EACCES:
+    case EPERM:
+        return "拒绝访问";
+    case ENOSPC:
+        return "磁盘已满";
+    case EDQUOT:
+        return "超出磁盘配额";
+    case EROFS:
+        return "文件系统是只读的";
+    case EBUSY:
+    case ETXTBSY:
+        return "文件正在被使用";
+    case EISDIR:
+        return "是文件夹";
+    default:
+        return std::strerror(code);
+    }
+}
+
+std::string Reason() { return Reason(errno); }
 
 // One iconv conversion; each thread makes its own.
 class Converter {
@@ -67,6 +92,10 @@ std::FILE *Open(const std::string &path, const char *mode, std::string &reason) 
 }
 
 } // namespace
+
+std::string LastReason() { return Reason(); }
+
+bool IsDeviceName(const std::string &) { return false; } // devices live under /dev
 
 std::FILE *OpenForReading(const std::string &path, std::string &reason) {
     return Open(path, "rb", reason);
@@ -224,5 +253,14 @@ void GuardStandardStreams() {
 }
 
 void UseStandardStreamsForBytes() {} // POSIX streams are bytes already
+
+bool WriteBytes(std::FILE *stream, std::string_view bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+}
+
+bool WriteText(std::FILE *stream, std::string_view utf8) {
+    return std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size() &&
+           std::fflush(stream) == 0;
+}
 
 } // namespace kovarim::platform

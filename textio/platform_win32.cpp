@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -83,39 +84,54 @@ std::wstring Wide(const std::string &path) {
     return L"\\\\?\\" + full;
 }
 
-// The common reasons in the C library's words, as on other systems; the
-// system's own message for the rest.
+// The common reasons in Chinese, in the words the other systems' build uses
+// too; the C library's words for the rest.
+std::string ErrnoReason(int code) {
+    switch (code) {
+    case ENOENT:
+        return "找不到该文件或文件夹";
+    case EACCES:
+    case EPERM:
+        return "拒绝访问";
+    case ENOSPC:
+        return "磁盘已满";
+    case EROFS:
+        return "文件系统是只读的";
+    case EBUSY:
+        return "文件正在被使用";
+    case EISDIR:
+        return "是文件夹";
+    default:
+        return std::strerror(code);
+    }
+}
+
+constexpr const char *kReadOnlyFile = "文件是只读的";
+
+// The common reasons as above; the system's own message for the rest.
 std::string Reason(DWORD error) {
-    int code = 0;
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
     case ERROR_BAD_NETPATH:
-        code = ENOENT;
-        break;
+    case ERROR_BAD_NET_NAME:
+        return ErrnoReason(ENOENT);
+    case ERROR_INVALID_NAME:
+        return "文件名不合法";
     case ERROR_ACCESS_DENIED:
+        return ErrnoReason(EACCES);
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        return "文件正在被另一个程序使用";
     case ERROR_WRITE_PROTECT:
-        code = EACCES;
-        break;
+        return "磁盘有写保护";
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        code = ENOSPC;
-        break;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        code = EEXIST;
-        break;
-    case ERROR_FILENAME_EXCED_RANGE:
-        code = ENAMETOOLONG;
-        break;
+        return ErrnoReason(ENOSPC);
     default:
         break;
     }
-    if (code != 0)
-        return std::strerror(code);
     wchar_t *message = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -128,26 +144,46 @@ std::string Reason(DWORD error) {
     return reason;
 }
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason() { return ErrnoReason(errno); }
 
 std::size_t LastSeparator(const std::string &path) { return path.find_last_of("/\\"); }
 
-// Names of devices and pipes: the device space (\\.\pipe\name, \\.\COM10) and
-// the names DOS reserved in every folder (NUL, CON, COM1, also "nul.txt").
-// Told by the name alone: opening a pipe to ask would take its one reader.
-bool IsDeviceName(const std::string &path) {
-    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0)
-        return true;
-    std::string base = path.substr(LastSeparator(path) + 1);
-    base = base.substr(0, base.find('.'));
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// \\.\ (the device space) or \\?\ (names as they stand) at the start.
+bool HasPrefix(const std::string &path, char kind) {
+    return path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && path[2] == kind &&
+           IsSeparator(path[3]);
+}
+
+// The names DOS reserved in every folder, as Windows tells them: the last
+// part of the path up to its first dot or colon, less trailing blanks, in
+// any case; COM and LPT take the digits 1 to 9 and the Latin-1 superscripts.
+bool ReservedForADevice(const std::string &path) {
+    if (HasPrefix(path, '?') || HasPrefix(path, '.'))
+        return false; // \\?\C:\aux.txt is a file of that name
+    std::size_t start = LastSeparator(path);
+    start = start != std::string::npos ? start + 1 : path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    std::string base = path.substr(start, path.find_first_of(".:", start) - start);
     while (!base.empty() && base.back() == ' ')
         base.pop_back();
     for (char &c : base)
         c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
-        return true;
-    return base.size() == 4 && (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    for (const char *name : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (base == name)
+            return true;
+    if (base.rfind("COM", 0) != 0 && base.rfind("LPT", 0) != 0)
+        return false;
+    const std::string digit = base.substr(3);
+    return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') || digit == "¹" ||
+           digit == "²" || digit == "³";
+}
+
+// Names of devices and pipes: the device space (\\.\pipe\name, \\.\COM10) and
+// the names DOS reserved. Told by the name alone: opening a pipe to ask
+// would take its one reader.
+bool NamesADevice(const std::string &path) {
+    return HasPrefix(path, '.') || ReservedForADevice(path);
 }
 
 HANDLE HandleOf(std::FILE *stream) {
@@ -158,7 +194,7 @@ HANDLE HandleOf(std::FILE *stream) {
 class Inquiry {
   public:
     explicit Inquiry(const std::string &path)
-        : handle_(IsDeviceName(path)
+        : handle_(NamesADevice(path)
                       ? INVALID_HANDLE_VALUE
                       : CreateFileW(Wide(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -237,7 +273,7 @@ std::FILE *Open(const std::string &path, DWORD access, DWORD disposition, int fl
         return nullptr;
     }
     if ((access & GENERIC_WRITE) != 0 && MarkedReadOnly(path)) {
-        reason = Reason(ERROR_ACCESS_DENIED);
+        reason = kReadOnlyFile;
         return nullptr;
     }
     const HANDLE handle =
@@ -250,7 +286,74 @@ std::FILE *Open(const std::string &path, DWORD access, DWORD disposition, int fl
     return StreamOf(handle, flags, mode, reason);
 }
 
+// A name as Windows resolves it before a file system sees it: the full path
+// with back slashes, "." and ".." gone, and the dots and blanks Windows drops
+// dropped (a last part's trailing ones, another part's one trailing dot).
+// A \\?\ name reaches the file system as it stands, less its prefix. Empty
+// for a name that cannot be resolved.
+std::wstring Resolved(const std::string &path) {
+    std::wstring wide;
+    if (!Widen(path, wide) || wide.empty())
+        return {};
+    if (wide.rfind(L"\\\\?\\", 0) == 0)
+        return wide.rfind(L"\\\\?\\UNC\\", 0) == 0 ? L"\\\\" + wide.substr(8) : wide.substr(4);
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return {};
+    full.resize(length);
+    std::wstring resolved;
+    for (std::size_t start = 0; start <= full.size();) {
+        const std::size_t end = std::min(full.find(L'\\', start), full.size());
+        std::wstring part = full.substr(start, end - start);
+        const bool last = end == full.size();
+        if (last)
+            while (!part.empty() && (part.back() == L'.' || part.back() == L' '))
+                part.pop_back();
+        else if (part.back() == L'.' && part.find_first_not_of(L'.') != std::wstring::npos)
+            part.pop_back();
+        resolved += part;
+        if (!last)
+            resolved += L'\\';
+        start = end + 1;
+    }
+    return resolved;
+}
+
+// Names compared as Windows compares them, in either case.
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether two resolved names of nothing yet would be one file: the same last
+// part in folders that are one (by their identity, whatever names they go
+// by), or would be.
+bool SameResolvedName(const std::wstring &a, const std::wstring &b) {
+    if (SameText(a, b))
+        return true;
+    const std::size_t sa = a.find_last_of(L'\\'), sb = b.find_last_of(L'\\');
+    if (sa == std::wstring::npos || sb == std::wstring::npos ||
+        !SameText(std::wstring_view(a).substr(sa + 1), std::wstring_view(b).substr(sb + 1)))
+        return false;
+    const std::wstring folderA = a.substr(0, sa), folderB = b.substr(0, sb);
+    const auto root = [](std::wstring folder) { // "C:" stands for the drive's root here
+        return folder.size() == 2 && folder[1] == L':' ? folder + L'\\' : folder;
+    };
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    const Inquiry fa(Utf8(root(folderA))), fb(Utf8(root(folderB)));
+    const bool hasA = IdentityOf(fa.handle(), ia), hasB = IdentityOf(fb.handle(), ib);
+    if (hasA || hasB)
+        return hasA && hasB && SameIdentity(ia, ib);
+    return SameResolvedName(folderA, folderB);
+}
+
 } // namespace
+
+std::string LastReason() { return Reason(); }
+
+bool IsDeviceName(const std::string &path) { return ReservedForADevice(path); }
 
 std::FILE *OpenForReading(const std::string &path, std::string &reason) {
     return Open(path, GENERIC_READ, OPEN_EXISTING, _O_RDONLY, "rb", reason);
@@ -266,7 +369,7 @@ std::FILE *OpenForWriting(const std::string &path, bool append, std::string &rea
 }
 
 Kind KindOf(const std::string &path) {
-    if (IsDeviceName(path))
+    if (NamesADevice(path))
         return Kind::Other;
     const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -291,7 +394,7 @@ long long LengthOf(std::FILE *stream, std::string &reason) {
 
 std::string FollowLinks(const std::string &path) {
     const DWORD attributes =
-        IsDeviceName(path) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Wide(path).c_str());
+        NamesADevice(path) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
         return path;
     const Inquiry file(path); // opening follows the link
@@ -321,13 +424,10 @@ bool SameFile(const std::string &a, const std::string &b) {
         return SameIdentity(ia, ib);
     if (hasA || hasB || KindOf(a) != Kind::Missing || KindOf(b) != Kind::Missing)
         return false;
-    // Neither is there yet: the same name, as Windows compares names (without
-    // regard to case), in the same folder.
-    const std::string na = a.substr(LastSeparator(a) + 1), nb = b.substr(LastSeparator(b) + 1);
-    const std::wstring wa = Wide(na), wb = Wide(nb);
-    const bool sameName = CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
-                                               static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
-    return sameName && (a == b || SameFile(FolderOf(a), FolderOf(b)));
+    // Neither is there yet: the same name, as Windows resolves names, in the
+    // same folder.
+    const std::wstring ra = Resolved(a), rb = Resolved(b);
+    return !ra.empty() && !rb.empty() && SameResolvedName(ra, rb);
 }
 
 bool SameFile(std::FILE *stream, const std::string &path) {
@@ -340,7 +440,7 @@ bool SameFile(std::FILE *stream, const std::string &path) {
 bool CanWrite(const std::string &path, std::string &reason) {
     // Marked read-only: no open writes it, nor may a replacement take its place.
     if (MarkedReadOnly(path)) {
-        reason = Reason(ERROR_ACCESS_DENIED);
+        reason = kReadOnlyFile;
         return false;
     }
     const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
@@ -480,17 +580,71 @@ void GuardStandardStreams() {
     }
 }
 
-namespace {
-UINT consoleOutput = 0; // the console's own output code page, given back at exit
-void GiveBackConsoleCodePage() { SetConsoleOutputCP(consoleOutput); }
-} // namespace
-
 void UseStandardStreamsForBytes() {
     for (int fd = 0; fd <= 2; ++fd)
         _setmode(fd, _O_BINARY);
-    consoleOutput = GetConsoleOutputCP();
-    if (consoleOutput != 0 && consoleOutput != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
-        std::atexit(GiveBackConsoleCodePage);
+}
+
+namespace {
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
+}
+} // namespace
+
+bool WriteBytes(std::FILE *stream, std::string_view bytes) {
+    const HANDLE handle = HandleOf(stream);
+    if (!IsConsole(handle))
+        return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+    // The C library may recode what it hands a console; the console itself
+    // takes the bytes in its code page.
+    if (std::fflush(stream) != 0)
+        return false;
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 16));
+        if (WriteFile(handle, bytes.data(), piece, &written, nullptr) == 0 || written == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+bool WriteText(std::FILE *stream, std::string_view utf8) {
+    const HANDLE handle = HandleOf(stream);
+    if (!IsConsole(handle)) // a pipe or a file: the bytes
+        return std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size() &&
+               std::fflush(stream) == 0;
+    // A console shows bytes in its code page (936 on Chinese Windows), and
+    // the C library hands it an unbuffered stream a byte at a time, which
+    // splits every character: it gets UTF-16, after what went before.
+    if (std::fflush(stream) != 0)
+        return false;
+    std::wstring wide;
+    if (!utf8.empty()) { // bytes that are not UTF-8 show as U+FFFD
+        const int size = static_cast<int>(utf8.size());
+        wide.resize(static_cast<std::size_t>(
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)));
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(),
+                            static_cast<int>(wide.size()));
+    }
+    // In pieces a console surely takes, never between the halves of a pair.
+    for (std::size_t start = 0; start < wide.size();) {
+        std::size_t end = std::min(wide.size(), start + 4096);
+        if (end < wide.size() && IS_HIGH_SURROGATE(wide[end - 1]))
+            --end;
+        DWORD written = 0;
+        if (WriteConsoleW(handle, wide.data() + start, static_cast<DWORD>(end - start), &written,
+                          nullptr) == 0 ||
+            written == 0) {
+            errno = EIO;
+            return false;
+        }
+        start += written;
+    }
+    return true;
 }
 
 std::vector<std::string> Utf8Arguments(int argc, wchar_t *argv[]) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "textio/path_names.h"
 #include "textio/platform.h"
 
 namespace kovarim {
@@ -12,6 +13,7 @@ namespace {
 std::FILE *OpenOrThrow(const std::string &path, TextFileWriter::Mode mode) {
     if (path.empty())
         throw Error("文件名为空");
+    RefuseDeviceName(path);
     if (platform::KindOf(path) == platform::Kind::Folder)
         throw Error::InFile(path, "是文件夹，不是文件");
     std::string reason;
@@ -46,7 +48,7 @@ void TextFileWriter::Write(std::string_view bytes) {
         return;
     }
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-        throw Error::InFile(path_, "写入文件失败（" + std::string(std::strerror(errno)) + "）");
+        throw Error::InFile(path_, "写入文件失败（" + platform::LastReason() + "）");
 }
 
 long long TextFileWriter::Length() {
@@ -77,12 +79,12 @@ void TextFileWriter::Close(bool durable) {
     std::string reason;
     bool ok = std::fflush(file_) == 0;
     if (!ok)
-        reason = std::strerror(errno);
+        reason = platform::LastReason();
     else if (durable && platform::IsRegular(file_))
         ok = platform::SyncToDisk(file_, reason);
     const bool closed = std::fclose(file_) == 0;
     if (ok && !closed)
-        reason = std::strerror(errno);
+        reason = platform::LastReason();
     file_ = nullptr;
     if (!ok || !closed)
         throw Error::InFile(path_, "写入文件失败（" + reason + "）");
@@ -92,6 +94,7 @@ ReplacementFile::ReplacementFile(std::string finalPath)
     : finalPath_(std::move(finalPath)), target_(finalPath_) {
     if (finalPath_.empty())
         throw Error("文件名为空");
+    RefuseDeviceName(finalPath_);
     std::string reason;
     const platform::Kind kind = platform::KindOf(finalPath_);
     if (kind == platform::Kind::Folder)

@@ -90,12 +90,14 @@ DWORD StyleOf(const window::ControlSpec &spec) {
     return style;
 }
 
-// What a user does to a window: dropped while an estimation runs.
-bool IsInput(UINT message) {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_NCLBUTTONDOWN ||
-           message == WM_NCLBUTTONDBLCLK || message == WM_NCRBUTTONDOWN ||
-           message == WM_CONTEXTMENU;
+// What a user does to the controls, dropped while an estimation runs: keys
+// and clicks. The frame's own input stays, so that the title bar moves the
+// window, its buttons minimise and close it, and Alt+F4 and the system menu
+// (Alt+Space) work: system keys and clicks outside the client area.
+bool IsControlInput(UINT message) {
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR ||
+           message == WM_DEADCHAR || message == WM_UNICHAR ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
 }
 
 } // namespace
@@ -217,6 +219,7 @@ void Form1Window::Layout(UINT dpi, const RECT *suggested) {
 int Form1Window::Run() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        KeepFocus();
         if (DropWhileBlocked(message))
             continue;
         // Tab and the arrow keys move between the controls; Space, or Return
@@ -230,13 +233,32 @@ int Form1Window::Run() {
 }
 
 bool Form1Window::DropWhileBlocked(const MSG &message) {
-    if (!inputBlocked_ || !IsInput(message.message))
+    if (!inputBlocked_ || !IsControlInput(message.message))
         return false;
     if (message.hwnd != window_ && !IsChild(window_, message.hwnd))
         return false;
     if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE)
         logic_->Escape();
     return true;
+}
+
+// The control that has the focus, to give it back when the window is
+// active again: a dialog or a message box disables the window, which takes
+// the focus from its controls before the window hears it is inactive.
+void Form1Window::KeepFocus() {
+    const HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window_, focus))
+        focused_ = focus;
+}
+
+// As a dialog box does: the control that had the focus has it again, or
+// else the first one in the tab order (计算公共点参数).
+void Form1Window::RestoreFocus() {
+    if (focused_ == nullptr || !IsChild(window_, focused_) || !IsWindowEnabled(focused_) ||
+        !IsWindowVisible(focused_))
+        focused_ = GetNextDlgTabItem(window_, nullptr, FALSE);
+    if (focused_ != nullptr)
+        SetFocus(focused_);
 }
 
 void Form1Window::Post(std::function<void()> work) {
@@ -293,6 +315,15 @@ LRESULT Form1Window::Handle(UINT message, WPARAM w, LPARAM l) {
     case WM_TIMER:
         if (w == kProgressTimer && tick_)
             tick_();
+        return 0;
+    case WM_ACTIVATE:
+        // Another window takes over (a dialog, a message box, another
+        // program): what has the focus is kept for when this one is back.
+        if (LOWORD(w) == WA_INACTIVE)
+            KeepFocus();
+        return DefWindowProcW(window_, message, w, l); // focuses the window: WM_SETFOCUS
+    case WM_SETFOCUS:
+        RestoreFocus();
         return 0;
     case WM_DPICHANGED:
         Layout(HIWORD(w), reinterpret_cast<const RECT *>(l));

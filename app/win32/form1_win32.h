@@ -36,6 +36,8 @@ class Form1Window : private window::WindowThread {
     // True when the message is the user's input to the window, dropped
     // while an estimation runs (Esc is handed to the logic).
     bool DropWhileBlocked(const MSG &message);
+    void KeepFocus();
+    void RestoreFocus();
 
     // window::WindowThread
     void Post(std::function<void()> work) override;
@@ -45,6 +47,7 @@ class Form1Window : private window::WindowThread {
 
     HWND window_ = nullptr;
     std::array<HWND, window::kControlCount> controls_{};
+    HWND focused_ = nullptr; // the control to focus when the window is active again
     HFONT defaultFont_ = nullptr, titleFont_ = nullptr;
     std::mutex postedMutex_;
     std::vector<std::function<void()>> posted_;

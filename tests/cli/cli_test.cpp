@@ -477,7 +477,10 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
          {"point", "--params", "huge.txt", "1", "2", "3"},
          1,
          "超出双精度数的范围"},
-        {"missing input", {"estimate", "gone.txt"}, 1, "无法打开"},
+        {"missing input",
+         {"estimate", "gone.txt"},
+         1,
+         "文件 gone.txt\n无法打开文件（找不到该文件或文件夹）\n"},
         {"bad parameter file", {"point", "--params", "bad.txt", "1", "2", "3"}, 1, "“one”"},
         {"missing parameter file", {"point", "--params", "none.txt", "1", "2", "3"}, 1, "无法打开"},
         {"overflow", {"point", "--params", "p.txt", "1e308", "1e308", "1e999"}, 1, "超出"},
@@ -591,6 +594,118 @@ TEST(KovarimCli, NeverDestroysItsOwnInputOrOutput) {
         for (const auto &[name, bytes] : before)
             EXPECT_EQ(testkit::ReadBytes(dir.Path(name)), bytes) << c.name << ": " << name;
         EXPECT_EQ(dir.Names().size(), before.size() + 1) << c.name << ": a file appeared";
+    }
+}
+
+// A parameter file is refused under every name the system gives the input or
+// the report, also before the report is there: Windows drops a trailing dot
+// or blank and takes either case, so that "report.txt." would be written
+// over the report. Elsewhere those are names of other files.
+TEST(KovarimCli, KnowsTheInputAndTheReportByEveryNameTheSystemGivesThem) {
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        bool refusedOnWindows, refusedElsewhere;
+        const char *says;
+    } cases[] = {
+        {"the report with a trailing dot",
+         {"estimate", "gps.txt", "--params", "gps七参数精度评估.txt."},
+         true,
+         false,
+         "参数文件就是报告文件"},
+        {"the report with trailing blanks and dots",
+         {"estimate", "gps.txt", "--params", "gps七参数精度评估.txt . "},
+         true,
+         false,
+         "参数文件就是报告文件"},
+        {"the report in other letters' case",
+         {"estimate", "gps.txt", "--params", "GPS七参数精度评估.TXT"},
+         true,
+         false,
+         "参数文件就是报告文件"},
+        {"the report through a folder",
+         {"estimate", "gps.txt", "--params", "sub/../gps七参数精度评估.txt"},
+         true,
+         true,
+         "参数文件就是报告文件"},
+        {"the adjustment report with a trailing dot",
+         {"adjust", "gps.txt", "--params", "gps七参数平差报告.txt."},
+         true,
+         false,
+         "参数文件就是报告文件"},
+        {"the input with a trailing blank",
+         {"estimate", "gps.txt", "--params", "gps.txt "},
+         true,
+         false,
+         "参数文件就是公共点文件"},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        dir.Write("gps.txt", Example("common_points.txt"));
+        std::filesystem::create_directory(testkit::Fs(dir.Path("sub")));
+        const Outcome run = Cli(dir, c.args);
+#ifdef _WIN32
+        const bool refused = c.refusedOnWindows;
+#else
+        const bool refused = c.refusedElsewhere;
+#endif
+        if (refused) {
+            EXPECT_EQ(run.status, 1) << c.name << ": " << run.err;
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+            EXPECT_EQ(dir.Names(), (std::vector<std::string>{"gps.txt", "sub"})) << c.name;
+            EXPECT_EQ(testkit::ReadBytes(dir.Path("gps.txt")), Example("common_points.txt"));
+        } else {
+            EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+            EXPECT_EQ(dir.Names().size(), 4u) << c.name << ": the input, the report, the params";
+        }
+    }
+}
+
+// Windows takes CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 for devices
+// in every folder and with any extension: reading "aux.txt" or "COM1" would
+// wait on a serial port. They are refused, naming the file, before anything
+// is opened or written. Elsewhere they are files like any other.
+TEST(KovarimCli, RefusesTheNamesWindowsKeepsForDevices) {
+    const std::string points = Example("common_points.txt");
+    const std::string params = ParameterFileText(Params{}, "x", "A", "B", "C");
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        const char *device;
+    } cases[] = {
+        {"an input with an extension", {"estimate", "aux.txt"}, "aux.txt"},
+        {"an input without", {"estimate", "COM1"}, "COM1"},
+        {"an input in a folder", {"adjust", "sub/Lpt1.txt"}, "sub/Lpt1.txt"},
+        {"a parameter file", {"estimate", "gps.txt", "--params", "nul"}, "nul"},
+        {"adjusted parameters", {"adjust", "gps.txt", "--params", "Con.Txt"}, "Con.Txt"},
+        {"a batch output", {"convert", "--params", "p.txt", "pts.txt", "COM3.out"}, "COM3.out"},
+        {"a batch input", {"convert", "--params", "p.txt", "prn", "out.txt"}, "prn"},
+        {"parameters to read", {"point", "--params", "com\u00B2", "1", "2", "3"}, "com\u00B2"},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        dir.Write("gps.txt", points);
+        dir.Write("p.txt", params);
+        dir.Write("pts.txt", "P1,1,2,3\r\n");
+        std::filesystem::create_directory(testkit::Fs(dir.Path("sub")));
+#ifdef _WIN32
+        const std::vector<std::string> before = dir.Names();
+        const Outcome run = Cli(dir, c.args);
+        EXPECT_EQ(run.status, 1) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.name;
+        EXPECT_EQ(run.err.rfind(std::string("文件 ") + c.device + "\n是 Windows 保留的设备名", 0),
+                  0u)
+            << c.name << ": " << run.err;
+        EXPECT_EQ(dir.Names(), before) << c.name << ": a file appeared";
+#else
+        for (const char *input : {"aux.txt", "COM1", "sub/Lpt1.txt"})
+            dir.Write(input, points);
+        dir.Write("prn", "P1,1,2,3\r\n");
+        dir.Write("com\u00B2", params);
+        const Outcome run = Cli(dir, c.args);
+        EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+        EXPECT_TRUE(testkit::Exists(dir.Path(c.device))) << c.name;
+#endif
     }
 }
 

@@ -199,9 +199,9 @@ TEST(ConvertFile, ReportsAnOutputThatCannotBeWritten) {
         std::string output;
         const char *says;
     } cases[] = {
-        {dir.Path("no/such/folder/out"), "无法创建或写入文件（No such file or directory）"},
+        {dir.Path("no/such/folder/out"), "无法创建或写入文件（找不到该文件或文件夹）"},
 #ifndef _WIN32 // Windows has no full device
-        {"/dev/full", "写入文件失败（No space left on device）"},
+        {"/dev/full", "写入文件失败（磁盘已满）"},
 #endif
         {dir.Path(""), "是文件夹，不是文件"},
     };

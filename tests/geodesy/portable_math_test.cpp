@@ -132,6 +132,12 @@ TEST(PortableMath, FollowsCsConventionsAtTheAxesAndTheEdges) {
     EXPECT_EQ(Hypot(3e300, 4e300), 5e300);
     EXPECT_EQ(Hypot(3e-300, 4e-300), 5e-300);
     EXPECT_TRUE(std::isnan(Atan(std::numeric_limits<double>::quiet_NaN())));
+    // Two infinities give NaN (the C library's π/4 is of no use here), and
+    // never an index out of the table.
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_TRUE(std::isnan(Atan2Degrees(inf, -inf)));
+    EXPECT_TRUE(std::isnan(Atan2(inf, inf)));
+    EXPECT_EQ(Atan2Degrees(inf, 1.0), 90.0);
 }
 
 } // namespace

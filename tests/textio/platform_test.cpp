@@ -10,6 +10,16 @@
 
 #include "testkit.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace kovarim {
 namespace {
 
@@ -89,6 +99,175 @@ TEST_F(ChineseFolder, KindsAndIdentityFollowTheFileNotTheName) {
     };
     for (const auto &c : pairs)
         EXPECT_EQ(platform::SameFile(c.a, c.b), c.same) << c.name;
+}
+
+#ifdef _WIN32
+// The folder's 8.3 name, as Windows gives it (and wine makes it up); the
+// name itself where the file system keeps none.
+std::string ShortName(const std::string &path) {
+    const std::wstring wide = testkit::Fs(path).wstring();
+    std::wstring shortName(GetShortPathNameW(wide.c_str(), nullptr, 0), L'\0');
+    shortName.resize(
+        GetShortPathNameW(wide.c_str(), shortName.data(), static_cast<DWORD>(shortName.size())));
+    return testkit::Utf8(shortName);
+}
+#endif
+
+// Before a file is there, its names are compared as the system will resolve
+// them once it is: Windows drops a name's trailing dots and blanks, takes
+// either case, and knows a folder by its short and its \\?\ names too.
+TEST_F(ChineseFolder, NamesOfNothingAreComparedAsTheSystemResolvesThem) {
+    const std::string name = folder_ + "/无.txt";
+    std::string backSlashed = name;
+    for (char &c : backSlashed)
+        c = c == '/' ? '\\' : c;
+    const struct {
+        const char *name;
+        std::string other;
+        bool sameOnWindows, sameElsewhere;
+    } cases[] = {
+        {"itself", name, true, true},
+        {"a trailing dot", name + ".", true, false},
+        {"a trailing blank", name + " ", true, false},
+        {"trailing dots and blanks", name + ". .  ..", true, false},
+        {"through the folder and back", folder_ + "/../测量 数据/无.txt", true, true},
+        {"a dot before the name", folder_ + "./无.txt", true, false},
+        {"other letters' case", folder_ + "/无.TXT", true, false},
+        {"another name", folder_ + "/无.txt2", false, false},
+        {"a dot inside", folder_ + "/无..txt", false, false},
+        {"a blank before", folder_ + "/ 无.txt", false, false},
+#ifdef _WIN32
+        {"the full \\\\?\\ name", "\\\\?\\" + backSlashed, true, false},
+        {"a \\\\?\\ name keeps its dot", "\\\\?\\" + backSlashed + ".", false, false},
+        {"the folder's short name", ShortName(folder_) + "\\无.txt", true, false},
+#endif
+    };
+    for (const auto &c : cases) {
+#ifdef _WIN32
+        const bool same = c.sameOnWindows;
+#else
+        const bool same = c.sameElsewhere;
+#endif
+        EXPECT_EQ(platform::SameFile(name, c.other), same) << c.name << ": " << c.other;
+        EXPECT_EQ(platform::SameFile(c.other, name), same) << c.name << ", the other way";
+    }
+    // Once the file is there, its identity says the same.
+    dir_.Write("测量 数据/无.txt", "x");
+#ifdef _WIN32
+    EXPECT_TRUE(platform::SameFile(name, folder_ + "/无.TXT"));
+    EXPECT_TRUE(platform::SameFile(name, name + ". "));
+    EXPECT_TRUE(platform::SameFile(name, ShortName(name)));
+#endif
+}
+
+// Windows takes these names for devices in every folder: opening one would
+// read a serial port or the console. Elsewhere they are names like any other.
+TEST(Platform, DeviceNamesAreTheSystemsOwn) {
+    const struct {
+        const char *name;
+        bool device; // on Windows
+    } cases[] = {
+        {"CON", true},
+        {"prn", true},
+        {"aux.txt", true},
+        {"Nul.Tar.Gz", true},
+        {"COM1", true},
+        {"com9.dat", true},
+        {"LPT5", true},
+        {"COM\u00B9", true}, // COM¹
+        {"lpt\u00B3.txt", true},
+        {"C:\\数据\\aux.txt", true},
+        {"数据/Com3.txt", true},
+        {"C:nul", true},
+        {"NUL:", true},
+        {"COM1 .txt", true},
+        {"CONOUT$", true},
+        {"COM0", false},
+        {"COM10", false},
+        {"COM\u2074", false}, // COM⁴: no digit Windows knows
+        {"LPT", false},
+        {"auxiliary.txt", false},
+        {"nul2.txt", false},
+        {" nul", false},
+        {"aux.txt/点.txt", false},
+        {"\\\\?\\C:\\aux.txt", false}, // the file of that name
+        {"\\\\.\\pipe\\aux", false},   // the device space names its device itself
+        {"控制点.txt", false},
+    };
+    for (const auto &c : cases) {
+#ifdef _WIN32
+        EXPECT_EQ(platform::IsDeviceName(c.name), c.device) << c.name;
+#else
+        EXPECT_FALSE(platform::IsDeviceName(c.name)) << c.name;
+#endif
+    }
+}
+
+// The common reasons in Chinese, in the same words on every system.
+TEST_F(ChineseFolder, TheCommonReasonsAreGivenInChinese) {
+    const std::string file = dir_.Write("测量 数据/点.txt", "x");
+    std::string reason;
+    EXPECT_EQ(platform::OpenForReading(folder_ + "/无.txt", reason), nullptr);
+    EXPECT_EQ(reason, "找不到该文件或文件夹");
+    reason.clear();
+    EXPECT_EQ(platform::OpenForWriting(folder_ + "/无/点.txt", false, reason), nullptr);
+    EXPECT_EQ(reason, "找不到该文件或文件夹");
+    reason.clear();
+    EXPECT_EQ(platform::OpenForWriting(folder_, false, reason), nullptr);
+    EXPECT_EQ(reason, "是文件夹");
+#ifdef _WIN32
+    // Held open by another program that shares it with no one.
+    const int held = _wsopen(testkit::Fs(file).wstring().c_str(), _O_RDONLY, _SH_DENYRW);
+    ASSERT_GE(held, 0);
+    reason.clear();
+    EXPECT_EQ(platform::OpenForReading(file, reason), nullptr);
+    EXPECT_EQ(reason, "文件正在被另一个程序使用");
+    _close(held);
+    // Marked read-only.
+    std::filesystem::permissions(testkit::Fs(file), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    reason.clear();
+    EXPECT_EQ(platform::OpenForWriting(file, true, reason), nullptr);
+    EXPECT_EQ(reason, "文件是只读的");
+    reason.clear();
+    EXPECT_FALSE(platform::CanWrite(file, reason));
+    EXPECT_EQ(reason, "文件是只读的");
+    std::filesystem::permissions(testkit::Fs(file), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+#else
+    // Readable by no one but root.
+    std::filesystem::permissions(file, std::filesystem::perms::none);
+    const auto denied = [&] {
+        std::string why;
+        std::FILE *opened = platform::OpenForReading(file, why);
+        if (opened != nullptr)
+            std::fclose(opened);
+        return why;
+    };
+    EXPECT_EQ(geteuid() == 0 ? testkit::AsNobody(denied) : denied(), "拒绝访问");
+    // A disk that is full.
+    std::FILE *full = platform::OpenForWriting("/dev/full", false, reason);
+    ASSERT_NE(full, nullptr) << reason;
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    EXPECT_EQ(std::fputs("x", full), EOF);
+    EXPECT_EQ(platform::LastReason(), "磁盘已满");
+    std::fclose(full);
+#endif
+}
+
+// Text for a pipe or a file is its UTF-8 bytes, as they are, on every system:
+// no CR before LF, nothing recoded, even bytes that are not UTF-8.
+TEST(Platform, TextForAFileIsItsBytes) {
+    testkit::TempDir dir;
+    const std::string path = dir.Path("out.txt");
+    std::string reason;
+    std::FILE *file = platform::OpenForWriting(path, false, reason);
+    ASSERT_NE(file, nullptr) << reason;
+    const std::string text = "报告 report: 石桥\n σ0 = 2.3 \xB5\xE3\n";
+    EXPECT_TRUE(platform::WriteText(file, text));
+    EXPECT_TRUE(platform::WriteText(file, ""));
+    EXPECT_EQ(testkit::ReadBytes(path), text); // there already: WriteText flushes
+    EXPECT_EQ(std::fclose(file), 0);
 }
 
 TEST_F(ChineseFolder, ReplaceTakesTheOldFilesPlaceAndLeavesNothingElse) {
