@@ -15,7 +15,8 @@ top=$(mktemp -d)
 trap 'rm -rf "$top"' EXIT
 work="$top/测量 数据" # a Chinese folder name, with a blank
 mkdir "$work" && cd "$work" || exit 1
-cp "$source_dir/examples/common_points.txt" "$source_dir/examples/batch_points.txt" .
+cp "$source_dir/examples/common_points.txt" "$source_dir/examples/batch_points.txt" \
+    "$source_dir/examples/weak_triple.txt" .
 
 failures=0
 run() { # run WHAT ARGS...: the command must succeed
@@ -62,6 +63,13 @@ same "point output" point.txt "$expected_cli/point.txt"
 run "adjust" adjust common_points.txt --params adjusted.txt
 same "adjustment report" "common_points七参数平差报告.txt" "$expected_cli/adjustment_report.txt"
 same "adjusted parameter file" adjusted.txt "$expected_cli/adjusted_params.txt"
+
+# A weak best triple: the finding on standard error, and the adjustment
+# report the window writes when the user takes the adjusted parameters.
+run "estimate, weak triple" estimate weak_triple.txt
+same "the weak triple's finding" "$work/.err" "$expected_cli/weak_finding.txt"
+run "adjust, weak triple" adjust weak_triple.txt
+same "adjustment report, weak triple" "weak_triple七参数平差报告.txt" "$expected_cli/weak_adjustment_report.txt"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures differences or failures"

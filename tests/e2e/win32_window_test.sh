@@ -5,7 +5,10 @@
 # batch file under the proposed name, then twice more into the same file,
 # answering the replace question with Cancel and then with OK; compare the
 # report, the converted file and the shown point with what the Linux build
-# gives; close the window and see the program end. After a dialog and after
+# gives; estimate a network whose best triple is weak and take the adjusted
+# parameters the window offers (the adjustment report as the Linux build
+# writes it, the point converted with them); close the window and see the
+# program end. After a dialog and after
 # a message box the button that had the focus has it again (Space presses
 # it). During a search the window's frame still works: it moves, it
 # minimises, and its ✕, Alt+F4 and the system menu's Close end the search
@@ -40,6 +43,7 @@ locale -a 2>/dev/null | grep -qi '^zh_CN.utf-\?8$' && export LC_ALL=zh_CN.UTF-8
 
 mkdir "$work/数据"
 cp "$source/examples/common_points.txt" "$source/examples/batch_points.txt" "$work/数据/"
+cp "$source/examples/weak_triple.txt" "$work/数据/weak.txt"
 windows_dir="Z:$(tr / '\\' <<<"$work/数据")"
 
 wine "$program" >"$work/kovarim.log" 2>&1 &
@@ -151,6 +155,31 @@ for answer in Escape Return; do
     fi
 done
 cmp "$output" "$source/tests/e2e/expected/batch_pointsto.txt" || fail "replaced file differs"
+
+# A weak best triple: the question comes, titled as the window; OK (the
+# default) writes the adjustment report beside the accuracy report and the
+# point is converted with the adjusted parameters.
+click 140 184
+choose "$open" "$windows_dir\\weak.txt"
+asked() { [ "$(visible '^Kovarim1\.0$' | wc -l)" -ge 2 ]; }
+wait_for 60 asked || fail "no question after the weak triple"
+sleep 1
+xdotool key Return
+wait_for 30 sh -c "! [ \$(xdotool search --onlyvisible --name '^Kovarim1\.0\$' | wc -l) -ge 2 ]" ||
+    fail "the question stayed"
+adjusted="$work/数据/weak七参数平差报告.txt"
+wait_for 30 test -s "$adjusted" || fail "no adjustment report after OK"
+sleep 1
+cmp "$adjusted" "$source/tests/cli/expected/weak_adjustment_report.txt" ||
+    fail "the adjustment report differs from the Linux build's"
+click 372 168
+sleep 1
+click 127 124
+xdotool key ctrl+a ctrl+c
+sleep 1
+shown=$(xclip -o -selection clipboard)
+[ "$shown" = "$(cat "$source/tests/e2e/expected/weak_adjusted_point.txt")" ] ||
+    fail "after OK Text1 shows '$shown'"
 
 # An estimation of 3000 points, half a minute of search: Esc stops it, and
 # closing the window as a window manager asks it to stops it and ends the
