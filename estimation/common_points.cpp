@@ -100,8 +100,8 @@ CommonPointTable ReadCommonPoints(FieldReader &reader, const PointSystems &syste
     }
     // The whole file is read, so its encoding is known: the names go into the
     // report, which is GBK.
-    if (const long long line = reader.AmbiguousEncodingLine())
-        throw Error::AtLine(path, line, kUndecidableEncoding);
+    if (const EncodingRefusal refusal = reader.EncodingRefusalAtEnd(); refusal.line != 0)
+        throw Error::AtLine(path, refusal.line, refusal.message);
     if (reader.encoding() == Encoding::Utf8)
         table.ConvertNames(
             [](const std::string &name) { return ToReportEncoding(name, Encoding::Utf8); });

@@ -10,50 +10,89 @@ namespace kovarim {
 // (read as GB18030, its superset), and UTF-8.
 enum class Encoding { Gbk, Utf8 };
 
-// Decides a file's encoding from the fields read from it, in file order,
-// never by a guess:
-//  - a file that starts with a UTF-8 byte order mark is UTF-8, and every
-//    field must read soundly as UTF-8: valid, and every character one that a
-//    point name plausibly holds (CJK, CJK punctuation, full-width forms,
-//    Latin, Greek and Cyrillic letters; not combining marks, IPA, spacing
-//    modifiers or C1 controls);
-//  - otherwise each field may read soundly as UTF-8, as GBK (valid GB18030,
-//    no private-use character), or both. The file is UTF-8 while every field
-//    reads soundly as UTF-8 (also where GBK would do), and GBK while every
-//    field reads soundly as GBK.
-// The file is undecidable, and refused at the line of the field that shows
-// it, when neither holds any more (a stray byte, a GBK name and a UTF-8 name
-// that is no GBK), or when it must be GBK but a field looked like UTF-8 CJK
-// (characters of three bytes and more, which GBK text rarely forms): UTF-8
-// names are often valid GBK too, and would be read as the wrong characters.
-// Plain ASCII reads the same either way; it is taken for GBK.
-// A whole file that reads soundly both ways, with no UTF-8 character of three
-// bytes or more, is Ambiguous: its names are Chinese in GBK (一, 小, 前) or
-// Latin, Greek or Cyrillic letters in UTF-8 (һ, С, Ф), and nothing tells
-// which. It reads as UTF-8 (its bytes pass unchanged where only bytes
-// matter); where names are read as characters, it is refused.
-class EncodingDecision {
-  public:
-    explicit EncodingDecision(bool utf8Mark = false) : utf8Mark_(utf8Mark), gbk_(!utf8Mark) {}
-
-    // The next field's bytes; false when the file is now undecidable.
-    bool Take(std::string_view field);
-    Encoding SoFar() const {
-        return utf8Mark_ || (utf8_ && sawNonAscii_) ? Encoding::Utf8 : Encoding::Gbk;
-    }
-    bool Ambiguous() const { return !utf8Mark_ && sawNonAscii_ && utf8_ && gbk_ && !sawUtf8Cjk_; }
-
-  private:
-    bool utf8Mark_;
-    bool utf8_ = true; // every field so far reads soundly as UTF-8
-    bool gbk_;         // every field so far reads soundly as GBK
-    bool sawNonAscii_ = false;
-    bool sawUtf8Cjk_ = false; // some field read as UTF-8 of three bytes a character
+// Why a file's encoding cannot be told, and where: `line` is the tag the
+// field that shows it was taken with (0 when nothing is wrong); `message`
+// comes after the line.
+struct EncodingRefusal {
+    long long line = 0;
+    std::string message;
 };
 
-// The message for a file that EncodingDecision cannot decide, after the line.
-inline constexpr const char *kUndecidableEncoding =
-    "无法确定文件的编码（GBK 还是 UTF-8）；请把文件另存为 UTF-8 或 GBK 编码";
+// Decides a file's encoding from the fields read from it, in file order,
+// never by a guess. Plain ASCII reads the same either way and tells nothing.
+//
+//  - A file that starts with a UTF-8 byte order mark is UTF-8, and every
+//    field must be UTF-8 of characters a name may hold.
+//  - Otherwise each field is read both ways, and each reading is weighed as a
+//    point name (NameCost): how usual its characters are (GB2312's common
+//    characters of level 1, then level 2, then the rarer rest of GBK and
+//    GB18030; the symbols surveyors write; accented Latin, Greek and Cyrillic
+//    letters) and how they stand together (an accented letter among ASCII
+//    letters, a Cyrillic letter among Cyrillic ones, a superscript after a
+//    letter or a number). Bytes that are no text in an encoding, and
+//    characters no name holds (beyond the BMP, private use, combining marks,
+//    IPA, scripts such as Armenian or Arabic), rule that reading out for the
+//    field.
+//  - A field speaks for the reading under which it is far likelier
+//    (kDecisiveCost), or that alone reads it, and insists on it where it is
+//    likelier still (kInsistingCost); otherwise it tells nothing.
+//  - The file is in the encoding its fields speak for. Where fields speak
+//    for both, those that insist decide: a name of the file's encoding may
+//    look a little likelier in the other now and then, but fields that
+//    insist on both are two encodings in one file.
+//  - The file cannot be read when neither encoding reads all of it (a stray
+//    byte; GBK, and UTF-8 that is no GBK): Take gives false at once. Where
+//    names are read as characters it is refused at the end too, at the line
+//    of the field that shows it, when its fields leave the encoding open:
+//    two encodings in one file, or names plausible either way (GBK 位1 or the
+//    Greek λ1 among ASCII names). A byte order mark is the remedy, and the
+//    messages say so.
+class EncodingDecision {
+  public:
+    explicit EncodingDecision(bool utf8Mark = false) : utf8Mark_(utf8Mark) {}
+
+    // The next field's bytes and the line it starts on; false when the file
+    // can no longer be read in either encoding (Refusal() says why).
+    bool Take(std::string_view field, long long line);
+    // The file's encoding as far as it has been read: the one its fields
+    // speak for, else the likelier reading; GBK for plain ASCII.
+    Encoding SoFar() const;
+    // Why the file is refused: after Take gave false; at the end of the file
+    // also when its fields speak for both encodings or for none. Nothing
+    // (line 0) otherwise.
+    EncodingRefusal Refusal() const;
+
+  private:
+    // The first field that said something of a reading.
+    struct Voice {
+        long long line = 0;
+        std::string bytes;
+    };
+    // What the fields said of one reading so far.
+    struct Reading {
+        long long unreadableAt = 0; // the first field that is no text in this encoding
+        Voice speaks, insists;
+        long long cost = 0; // all fields together, for SoFar
+    };
+    // The reading the fields decide, if they do.
+    const Reading *Decided() const;
+
+    bool utf8Mark_;
+    Reading utf8_, gbk_;
+    long long undecidableAt_ = 0; // where neither encoding reads the file any more
+    long long silentAt_ = 0;      // the first field not ASCII that speaks for neither
+    std::string silent_;          // its bytes
+};
+
+// How unusual a text is as a point name, in bits, roughly; kNeverInName for a
+// text that no name holds (or no text at all). The same measure for both
+// readings of a field: decode it first.
+inline constexpr int kNeverInName = 1 << 28;
+int NameCost(std::u32string_view name);
+// A field speaks for a reading that costs this much less than the other (32
+// times likelier), and insists on it when it costs this much less.
+inline constexpr int kDecisiveCost = 5;
+inline constexpr int kInsistingCost = 20;
 
 // The Unicode encodings that the program does not read, from the start of a
 // file: the name of the encoding ("UTF-16" or "UTF-32") whose byte order mark
@@ -75,7 +114,8 @@ inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 std::string ToReportEncoding(std::string_view bytes, Encoding from);
 
 bool IsValidUtf8(std::string_view bytes);
-// Valid UTF-8 whose every character a point name plausibly holds.
+// Valid UTF-8 whose every character a point name may hold (CJK beyond the
+// BMP too: a byte order mark leaves no doubt about the encoding).
 bool IsPlausibleUtf8(std::string_view bytes);
 // Valid GB18030 (GBK and its four-byte forms) without private-use characters.
 bool IsSoundGbk(std::string_view bytes);

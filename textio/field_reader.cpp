@@ -191,12 +191,10 @@ void FieldReader::Read(Field &field) {
 }
 
 void FieldReader::TakeEncoding(const Field &field) {
-    if (!encoding_.Take(field.bytes))
-        throw Error::AtLine(path_, field.line, kUndecidableEncoding);
-    if (firstNonAsciiLine_ == 0 && std::any_of(field.bytes.begin(), field.bytes.end(), [](char c) {
-            return static_cast<unsigned char>(c) >= 0x80;
-        }))
-        firstNonAsciiLine_ = field.line;
+    if (!encoding_.Take(field.bytes, field.line)) {
+        const EncodingRefusal refusal = encoding_.Refusal();
+        throw Error::AtLine(path_, refusal.line, refusal.message);
+    }
 }
 
 bool FieldReader::NextRecord(std::size_t fields, const char *layout, Line &line) {

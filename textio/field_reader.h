@@ -37,7 +37,7 @@ struct Line {
 //
 //  - A UTF-8 byte order mark at the start is not part of the first field; a
 //    UTF-16 or UTF-32 file is refused (the constructor throws).
-//  - The encoding is decided field by field (EncodingDecision); a file that
+//  - The encoding is decided from the fields (EncodingDecision); a file that
 //    turns out to be neither GBK nor UTF-8 is refused at the line where
 //    that shows.
 //  - A comma or a line end (CR LF, a lone LF or a lone CR) ends a field.
@@ -81,12 +81,10 @@ class FieldReader {
     // The file's encoding as far as it has been read (EncodingDecision); at
     // the end of the file it is the file's own.
     Encoding encoding() const { return encoding_.SoFar(); }
-    // Where names are read as characters: the line of the first field that is
-    // not ASCII, when the whole file reads both ways (EncodingDecision::
-    // Ambiguous); 0 otherwise. Ask at the end of the file.
-    long long AmbiguousEncodingLine() const {
-        return encoding_.Ambiguous() ? firstNonAsciiLine_ : 0;
-    }
+    // Where names are read as characters: why the file's encoding cannot be
+    // told from its fields (EncodingDecision::Refusal), with the line; line
+    // 0 when it can. Ask at the end of the file.
+    EncodingRefusal EncodingRefusalAtEnd() const { return encoding_.Refusal(); }
     bool hadUtf8Mark() const { return utf8Mark_; }
 
     // True when the last field read ended at a comma (so another one follows,
@@ -113,7 +111,6 @@ class FieldReader {
     long long line_ = 1;
     bool afterComma_ = false;
     EncodingDecision encoding_;
-    long long firstNonAsciiLine_ = 0;
     bool utf8Mark_ = false;
 };
 

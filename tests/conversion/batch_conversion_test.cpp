@@ -38,6 +38,12 @@ TEST(ConvertFile, WritesOneLinePerRecord) {
         {"blank lines between and before records are skipped",
          "\r\n\r\n1,1,2,3\r\n\r\n \t \r\n2,4,5,6\r\n", "1,1,2,3,1,2,3\r\n2,4,5,6,4,5,6\r\n"},
         {"UTF-8 names pass through", "石桥,1,2,3\r\n", "\"石桥\",1,2,3,1,2,3\r\n"},
+        {"UTF-8 symbols pass through", "△东山,1,2,3\r\n★1,4,5,6\r\n",
+         "\"△东山\",1,2,3,1,2,3\r\n\"★1\",4,5,6,4,5,6\r\n"},
+        {"GBK 稷北 (UTF-8 𢱱) among GBK names", "\xF0\xA2\xB1\xB1,1,2,3\r\n\xB6\xAB,4,5,6\r\n",
+         "\"\xF0\xA2\xB1\xB1\",1,2,3,1,2,3\r\n\"\xB6\xAB\",4,5,6,4,5,6\r\n"},
+        // The bytes pass through: nothing asks which characters they are.
+        {"a name that reads both ways", "BM·1,1,2,3\r\n", "\"BM·1\",1,2,3,1,2,3\r\n"},
         {"a UTF-8 byte order mark is kept, not part of the name", "\xEF\xBB\xBF石桥,1,2,3\r\n",
          "\xEF\xBB\xBF\"石桥\",1,2,3,1,2,3\r\n"},
         {"a long run of blanks after a value", "P1,1,2,3" + std::string(100000, ' ') + "\r\n",
@@ -82,7 +88,9 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
          "引号没有在本行内闭合"},
         {"GBK and UTF-8 names in one file", "\xB5\xE3,1,2,3\r\n王家庄,4,5,6\r\n",
          "\"\xB5\xE3\",1,2,3,1,2,3\r\n", 2,
-         "无法确定文件的编码（GBK 还是 UTF-8）；请把文件另存为 UTF-8 或 GBK 编码"},
+         "无法确定文件的编码（GBK 还是 UTF-8）：这一行不是 GBK 文字，而第 1 行不是 UTF-8 "
+         "文字，文件里混有两种编码；请把点号都改成一种编码，再另存为带 BOM（字节顺序标记）的 UTF-8 "
+         "编码"},
         {"UTF-16 without a byte order mark",
          std::string("P\0"
                      "1\0,\0"

@@ -1,9 +1,13 @@
 #include "estimation/common_points.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "base/error.h"
 #include "testkit.h"
+#include "textio/encoding.h"
 
 namespace kovarim {
 namespace {
@@ -60,6 +64,44 @@ TEST(ReadCommonPointFile, AcceptsTheLayoutsThatOccur) {
     }
 }
 
+// Names as surveyors write them, in the file's encoding; the table holds
+// them in the report's, GBK.
+TEST(ReadCommonPointFile, ReadsTheNamesAsTheyWereWritten) {
+    const struct {
+        const char *name;
+        bool gbk; // the file is GBK, else UTF-8
+        std::vector<std::string> names;
+    } cases[] = {
+        {"UTF-8 symbols beside ASCII names", false, {"P1", "N°1", "BM·1", "A²", "△A"}},
+        {"UTF-8 △东山, №1, ○1, ★1", false, {"△东山", "№1", "○1", "★1"}},
+        {"GBK 稷北 among ASCII names", true, {"P1", "稷北", "P3"}},
+        {"GBK 稷北 with 东山 and 西岭", true, {"稷北", "东山", "西岭"}},
+        {"GBK 小营 and 一 among ASCII names", true, {"P1", "小营", "P3", "一"}},
+        {"GBK 叶坪 and 平 among ASCII names", true, {"叶坪", "P2", "平"}},
+    };
+    for (const auto &c : cases) {
+        std::string content;
+        for (const std::string &name : c.names)
+            content += (c.gbk ? ToReportEncoding(name, Encoding::Utf8) : name) + ",1,2,3,4,5,6\r\n";
+        const CommonPointTable table = Read(content);
+        ASSERT_EQ(table.PointCount(), static_cast<int>(c.names.size())) << c.name;
+        for (int n = 1; n <= table.PointCount(); ++n)
+            EXPECT_EQ(ToUtf8(table.Point(n).Name, Encoding::Gbk), c.names[n - 1]) << c.name;
+    }
+}
+
+// Where GBK reads a name as plausibly (BM路1), the remedy is the byte order mark.
+TEST(ReadCommonPointFile, RefusesNamesThatReadBothWaysUntilTheyHaveAByteOrderMark) {
+    const std::string content = "P1,1,2,3,4,5,6\r\nBM·1,1,2,3,4,5,6\r\n";
+    const Error e = testkit::ErrorThrownBy([&] { Read(content); });
+    EXPECT_EQ(e.line(), 2);
+    EXPECT_NE(e.problem().find("请把文件另存为带 BOM（字节顺序标记）的 UTF-8 编码"),
+              std::string::npos)
+        << e.what();
+    const CommonPointTable table = Read(std::string(kUtf8Mark) + content);
+    EXPECT_EQ(ToUtf8(table.Point(2).Name, Encoding::Gbk), "BM·1");
+}
+
 TEST(ReadCommonPointFile, KeepsTheKindOfTheName) {
     const CommonPointTable table = Read("007,1,2,3,4,5,6\r\n\"12\",1,2,3,4,5,6\r\n");
     EXPECT_EQ(table.Point(1).NameKind, FieldKind::Number);
@@ -93,10 +135,16 @@ TEST(ReadCommonPointFile, RejectsMalformedLinesNamingLineAndField) {
                      6),
          0, 0, "UTF-16"},
         {"binary garbage", std::string("\x01\x02\xFF\x00\x7F,\x80", 7), 1, 0, "无法确定文件的编码"},
-        // GBK 一 and 小 read as UTF-8 һ and С: nothing in the file says which.
+        // GBK 位1 and 伪2 read as UTF-8 λ1 and α2: nothing in the file says which.
         {"names that read both ways",
-         "A,1,2,3,4,5,6\r\n\xD2\xBB,1,2,3,4,5,6\r\n\xD0\xA1,1,2,3,4,5,6\r\n", 2, 0,
-         "无法确定文件的编码"},
+         "A,1,2,3,4,5,6\r\n\xCE\xBB"
+         "1,1,2,3,4,5,6\r\n\xCE\xB1"
+         "2,1,2,3,4,5,6\r\n",
+         2, 0,
+         "无法确定文件的编码（GBK 还是 UTF-8）：这一行的文字按 GBK 读是 “位1”，按 UTF-8 读是 “λ1”"},
+        // GBK 点 and a UTF-8 name whose bytes GBK reads too.
+        {"names in two encodings", "\xB5\xE3,1,2,3,4,5,6\r\nA,1,2,3,4,5,6\r\n东山,1,2,3,4,5,6\r\n",
+         3, 0, "文件里混有两种编码"},
     };
     for (const auto &c : cases) {
         const Error e = testkit::ErrorThrownBy([&] { Read(c.content); });

@@ -125,7 +125,7 @@ TEST(FieldReader, RejectsMalformedInputWithTheLine) {
         {"a byte order mark before GBK",
          "\xEF\xBB\xBF"
          "A,1\r\n\xB5\xE3,2\r\n",
-         2, undecidable},
+         2, "文件以 UTF-8 的字节顺序标记（BOM）开头，这一行却不是 UTF-8 文字"},
     };
     for (const auto &c : cases) {
         const Error e = testkit::ErrorThrownBy([&] { ReadAll(c.content); });
