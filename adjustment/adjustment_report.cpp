@@ -63,8 +63,7 @@ void WriteSummary(ColumnPrinter &out, const CommonPointTable &table, const Adjus
             .Text(gbk::kDegrees.bytes)
             .EndLine();
         out.Text(gbk::kStartWaiting.bytes)
-            .Text(FormatNumber(
-                RoundToSignificant(std::sqrt(ChiSquareQuantile(lsq::kWaitingQuantile, 3)), 4)))
+            .Text(FormatNumber(RoundToSignificant(std::sqrt(lsq::kChiSquareWaiting[3]), 4)))
             .Text(gbk::kStartScale.bytes)
             .Text(FormatNumber(RoundToSignificant(a.robustScale, 4)))
             .Text(gbk::kRobustLimit.bytes)

@@ -41,6 +41,14 @@ inline constexpr int kSampledSubsets = 1000;
 inline constexpr int kScoringPoints = 2000; // beyond this, an even sample of them scores
 inline constexpr std::uint64_t kSubsetSeed = 20261208;
 inline constexpr double kWaitingQuantile = 1 - 1e-6;
+// The χ² quantiles the start uses, for 1, 2 and 3 degrees of freedom: the
+// median, and kWaitingQuantile. Computed once (mpmath, 40 digits), so that
+// no C library's erf decides a point's fate differently on another system;
+// tests/adjustment/f_distribution_test.cpp holds them to ChiSquareQuantile.
+inline constexpr double kChiSquareMedian[4] = {0.0, 0.4549364231195728, 1.3862943611198906,
+                                               2.365973884375338};
+inline constexpr double kChiSquareWaiting[4] = {0.0, 23.92812697693483, 27.631021115928547,
+                                                30.664849706213598};
 
 template <class Model> struct RobustStart {
     bool made = false;                        // too few points for one: every candidate starts
@@ -194,8 +202,9 @@ RobustStart<Model> StartRobustly(const Model &model, const std::vector<bool> &ca
     // waits when its Ω exceeds the χ²(kWaitingQuantile; D) quantile of σ̂².
     // Least squares over the others, and again, until the set stays.
     const double floor = model.RoundingVariance(candidate);
-    const double median = ChiSquareQuantile(0.5, D);
-    const double quantile = ChiSquareQuantile(kWaitingQuantile, D);
+    static_assert(D >= 1 && D <= 3);
+    const double median = kChiSquareMedian[D];
+    const double quantile = kChiSquareWaiting[D];
     // At least as many points as the median spoke for, and enough to fit.
     const int least = std::max({n / 2 + (M + 1) / 2, Model::kLeastPoints, M + 1});
     std::vector<bool> keep(static_cast<std::size_t>(count), false);

@@ -1,5 +1,7 @@
 #include "adjustment/f_distribution.h"
 
+#include "adjustment/robust_start.h"
+
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -59,6 +61,17 @@ TEST(ChiSquareQuantile, MatchesPrintedTables) {
     for (const auto &c : cases) {
         EXPECT_NEAR(ChiSquareQuantile(c.p, c.dof), c.value, 0.0005) << c.p << " " << c.dof;
         EXPECT_NEAR(ChiSquareLowerTail(ChiSquareQuantile(c.p, c.dof), c.dof), c.p, 1e-12);
+    }
+}
+
+// The robust start's quantiles, kept as constants, are the quantiles.
+TEST(ChiSquareQuantile, AgreesWithTheRobustStartsConstants) {
+    for (int dof = 1; dof <= 3; ++dof) {
+        EXPECT_NEAR(ChiSquareQuantile(0.5, dof), lsq::kChiSquareMedian[dof], 1e-12) << dof;
+        // A tail of 10⁻⁶ computed as 1 − erf leaves its last few digits.
+        EXPECT_NEAR(ChiSquareQuantile(lsq::kWaitingQuantile, dof), lsq::kChiSquareWaiting[dof],
+                    1e-9)
+            << dof;
     }
 }
 
