@@ -194,6 +194,8 @@ Adjustment Adjust(const CommonPointTable &table, const AdjustmentOptions &option
         }
     SearchProgress progress;
     progress.stop = options.stop;
+    progress.started = options.searchStarted;
+    progress.done = options.searchDone;
     TripleChoice triple = FindBestTriple(fitting, progress);
     if (triple.BestTriple > 0) {
         triple.First = number[triple.First - 1];

@@ -118,6 +118,9 @@ struct AdjustmentOptions {
     double alpha = kDefaultAlpha;
     std::vector<std::string> checkNames;     // UTF-8; every point of such a name is held out
     const std::atomic<bool> *stop = nullptr; // ends the triple search (SearchStopped)
+    // How far the triple search has come, as SearchProgress tells it.
+    std::function<void(long long tripleCount)> searchStarted;
+    std::atomic<long long> *searchDone = nullptr;
 };
 
 // The whole adjustment of a table read from `path` (named in the messages):

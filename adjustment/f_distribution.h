@@ -6,7 +6,8 @@ namespace kovarim {
 // tests. The standard library has no distribution functions and Eigen none
 // either; these follow the regularized incomplete beta function
 // (P(F > f) = I_y(d2/2, d1/2) with y = d2 / (d2 + d1·f)), evaluated by its
-// continued fraction, good to about ten digits.
+// continued fraction, good to about ten digits, and to the same bits on
+// every system.
 
 // P(F > f) for f ≥ 0 and positive degrees of freedom.
 double FUpperTail(double f, double d1, double d2);

@@ -29,7 +29,7 @@
 // a point that fails with no one to spare stays, and its verdict says it failed. Should the search
 // ever come back to a set of points it had already left (two points each failing only while the
 // other takes part), it stops removing and only adds what passes, and the points that fail and stay
-// say so.
+// say so. A fit without redundancy (r = 0, as few points as the unknowns need) tests nothing.
 namespace kovarim::lsq {
 
 template <class Model> struct PointVerdict {
@@ -120,6 +120,8 @@ Snooped<Model> Snoop(const Model &model, const std::vector<bool> &candidate,
         bool anyBack = false;
         for (;;) {
             const int rr = D * ne.count - U;
+            if (rr <= 0)
+                break; // an exact fit says nothing of any other point
             const double criticalOthers = FCriticalValue(alpha, D, rr);
             int best = -1;
             double bestRatio = 1.0, bestOmega = 0.0;
@@ -158,7 +160,7 @@ Snooped<Model> Snoop(const Model &model, const std::vector<bool> &candidate,
         if (inFit[i])
             result.vtv += Check(model, s, i, true).v.squaredNorm();
     result.criticalUsed = r > D ? FCriticalValue(alpha, D, r - D) : 0.0;
-    result.criticalOthers = FCriticalValue(alpha, D, r);
+    result.criticalOthers = r > 0 ? FCriticalValue(alpha, D, r) : 0.0;
     result.points.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         PointVerdict<Model> &p = result.points[i];
@@ -173,12 +175,38 @@ Snooped<Model> Snoop(const Model &model, const std::vector<bool> &candidate,
                 p.test = TestValue(*c.omega, D, (result.vtv - *c.omega) / (r - D), floor);
         } else {
             p.critical = result.criticalOthers;
-            if (c.omega)
+            if (c.omega && r > 0)
                 p.test = TestValue(*c.omega, D, result.vtv / r, floor);
         }
         p.passed = !p.test || *p.test <= p.critical;
     }
     return result;
+}
+
+// Data snooping for a model that is linear only near the point it is
+// linearised at, such as a rotation whose scale is held: its Rows give the
+// equations in the step from that point, and
+//     bool Relinearise(const Fit<Model> &fit);
+// moves the point by the step the fit found and says whether it moved by more
+// than the model's tolerance. The snooping runs again from where the last one
+// ended, at each new point, until the step is within tolerance and the points
+// taking part stay (at most `rounds` times); its verdicts are those of the
+// last linearisation, whose step is then negligible.
+template <class Model>
+Snooped<Model> SnoopRelinearised(Model &model, const std::vector<bool> &candidate,
+                                 std::vector<bool> inFit, double alpha, int rounds = 10) {
+    Snooped<Model> snooped;
+    int solves = 0;
+    for (int round = 0; round < rounds; ++round) {
+        snooped = Snoop(model, candidate, inFit, alpha);
+        solves += snooped.solves;
+        const bool moved = model.Relinearise(snooped.fit);
+        if (!moved && snooped.inFit == inFit)
+            break;
+        inFit = snooped.inFit;
+    }
+    snooped.solves = solves;
+    return snooped;
 }
 
 } // namespace kovarim::lsq

@@ -1,13 +1,14 @@
 #include "cli/adjust_command.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
+
+#include <nlohmann/json.hpp>
 
 #include "adjustment/adjustment_report.h"
 #include "base/error.h"
 #include "cli/parameter_target.h"
+#include "cli/progress_line.h"
 #include "cli/standard_output.h"
 #include "conversion/parameter_file.h"
 #include "textio/encoding.h"
@@ -47,160 +48,58 @@ const char *StateName(PointState state) {
     return "";
 }
 
-// One JSON text, written as it goes: Key or Item before each value, and
-// the commas come by themselves.
-class Json {
-  public:
-    Json &String(std::string_view utf8) {
-        afterKey_ = false;
-        text_ += '"';
-        for (char c : utf8) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                text_ += '\\';
-                text_ += c;
-            } else if (byte < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-                text_ += escaped;
-            } else {
-                text_ += c;
-            }
-        }
-        text_ += '"';
-        return *this;
-    }
-    // The shortest text that reads back to the same double; null for what
-    // is not a number (the core gives none, but JSON has no NaN).
-    Json &Number(double value) {
-        if (!std::isfinite(value))
-            return Raw("null");
-        char buffer[32];
-        const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-        return Raw(std::string_view(buffer, ec == std::errc() ? end - buffer : 0));
-    }
-    Json &Raw(std::string_view text) {
-        afterKey_ = false;
-        text_ += text;
-        return *this;
-    }
-    Json &Key(std::string_view key) {
-        Separate();
-        String(key).Raw(":");
-        afterKey_ = true;
-        return *this;
-    }
-    Json &Item() {
-        Separate();
-        return *this;
-    }
-    Json &Open(char bracket) {
-        Separate();
-        text_ += bracket;
-        first_ = true;
-        return *this;
-    }
-    Json &Close(char bracket) {
-        text_ += bracket;
-        first_ = false;
-        return *this;
-    }
-    template <std::size_t N> Json &Numbers(const std::array<double, N> &values) {
-        Open('[');
-        for (double v : values)
-            Item().Number(v);
-        return Close(']');
-    }
-    Json &Params(const kovarim::Params &p) {
-        Open('{');
-        for (int n = DX; n <= RotZ; ++n)
-            Key(kKeys[n]).Number(p[n]);
-        return Close('}');
-    }
-    const std::string &text() const { return text_; }
+using Json = nlohmann::ordered_json; // keys in the order they are set
 
-  private:
-    // A value right after its key needs no comma; any other one does, but
-    // the first in its object or array.
-    void Separate() {
-        if (afterKey_) {
-            afterKey_ = false;
-            return;
-        }
-        if (!first_)
-            text_ += ',';
-        first_ = false;
-    }
-    std::string text_;
-    bool first_ = true, afterKey_ = false;
-};
+Json ParamsJson(const Params &p) {
+    Json object = Json::object();
+    for (int n = DX; n <= RotZ; ++n)
+        object[kKeys[n]] = p[n];
+    return object;
+}
 
+// The whole --json object, from this one place; numbers in the shortest
+// form that reads back to the same double (the same text on every system),
+// what is not a number as null.
 std::string AsJson(const AdjustArguments &args, const AdjustedFile &run) {
     const Adjustment &a = run.adjustment;
     Json json;
-    json.Open('{');
-    json.Key("file").String(Utf8Path(args.file));
-    json.Key("report").String(Utf8Path(run.report->finalPath()));
-    json.Key("params").Params(a.params);
-    json.Key("sigma").Params(a.sigma);
-    json.Key("sigma0").Number(a.sigma0);
-    json.Key("redundancy").Number(a.redundancy);
-    json.Key("alpha").Number(a.alpha);
-    json.Key("critical_used").Number(a.criticalUsed);
-    json.Key("critical_others").Number(a.criticalOthers);
-    json.Key("centroid").Numbers(std::array<double, 3>{a.centroid.X, a.centroid.Y, a.centroid.Z});
-    json.Key("centroid_translation").Numbers(a.centroidShift);
-    json.Key("centroid_translation_sigma").Numbers(a.centroidShiftSigma);
-    json.Key("correlation").Open('[');
-    for (const auto &row : a.correlation)
-        json.Numbers(row);
-    json.Close(']');
-    json.Key("robust_limit");
-    if (a.robustStart)
-        json.Number(a.robustLimit);
-    else
-        json.Raw("null");
-    json.Key("points").Open('[');
+    json["file"] = Utf8Path(args.file);
+    json["report"] = Utf8Path(run.report->finalPath());
+    json["params"] = ParamsJson(a.params);
+    json["sigma"] = ParamsJson(a.sigma);
+    json["sigma0"] = a.sigma0;
+    json["redundancy"] = a.redundancy;
+    json["alpha"] = a.alpha;
+    json["critical_used"] = a.criticalUsed;
+    json["critical_others"] = a.criticalOthers;
+    json["centroid"] = {a.centroid.X, a.centroid.Y, a.centroid.Z};
+    json["centroid_translation"] = a.centroidShift;
+    json["centroid_translation_sigma"] = a.centroidShiftSigma;
+    json["correlation"] = a.correlation;
+    json["robust_limit"] = a.robustStart ? Json(a.robustLimit) : Json();
+    json["points"] = Json::array();
     for (int n = 1; n <= run.table.PointCount(); ++n) {
         const AdjustedPoint &p = a.points[n - 1];
-        json.Open('{');
-        json.Key("name").String(Utf8Name(run.table.Point(n).Name));
-        json.Key("state").String(StateName(p.state));
-        json.Key("residual").Numbers(p.residual);
-        json.Key("test");
-        if (p.test)
-            json.Number(*p.test);
-        else
-            json.Raw("null");
-        json.Key("critical").Number(p.critical);
-        json.Key("passed").Raw(p.passed ? "true" : "false");
-        json.Key("redundancy_numbers");
-        if (p.state == PointState::Used)
-            json.Numbers(p.redundancy);
-        else
-            json.Raw("null");
-        json.Key("set_aside_at_start").Raw(p.setAsideAtStart ? "true" : "false");
-        json.Close('}');
+        Json point;
+        point["name"] = Utf8Name(run.table.Point(n).Name);
+        point["state"] = StateName(p.state);
+        point["residual"] = p.residual;
+        point["test"] = p.test ? Json(*p.test) : Json();
+        point["critical"] = p.critical;
+        point["passed"] = p.passed;
+        point["redundancy_numbers"] = p.state == PointState::Used ? Json(p.redundancy) : Json();
+        point["set_aside_at_start"] = p.setAsideAtStart;
+        json["points"].push_back(std::move(point));
     }
-    json.Close(']');
-    json.Key("check_rms");
-    if (a.checks > 0)
-        json.Numbers(
-            std::array<double, 4>{a.checkRms[0], a.checkRms[1], a.checkRms[2], a.checkRms3d});
-    else
-        json.Raw("null");
-    json.Key("triple").Open('[');
+    json["check_rms"] =
+        a.checks > 0 ? Json({a.checkRms[0], a.checkRms[1], a.checkRms[2], a.checkRms3d}) : Json();
+    json["triple"] = Json::array();
     if (a.tripleParams)
         for (int number : a.triple)
-            json.Item().String(Utf8Name(run.table.Point(number).Name));
-    json.Close(']');
-    json.Key("triple_params");
-    if (a.tripleParams)
-        json.Params(*a.tripleParams);
-    else
-        json.Raw("null");
-    json.Close('}');
-    return json.text() + "\n";
+            json["triple"].push_back(Utf8Name(run.table.Point(number).Name));
+    json["triple_params"] = a.tripleParams ? ParamsJson(*a.tripleParams) : Json();
+    // Names and paths are UTF-8 already; a byte that is not would become U+FFFD.
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 // The names of the points in `state`, UTF-8, separated by ", ".
@@ -264,18 +163,38 @@ std::string Summary(const AdjustedFile &run) {
 
 } // namespace
 
+bool SplitNames(std::string_view list, std::vector<std::string> &names) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    for (std::size_t i = 0; i != std::string_view::npos;) {
+        while (i < list.size() && blank(list[i]))
+            ++i;
+        std::string_view name;
+        if (i < list.size() && list[i] == '"') {
+            const std::size_t close = list.find('"', i + 1);
+            if (close == std::string_view::npos)
+                return false;
+            name = list.substr(i + 1, close - i - 1);
+            i = list.find(',', close); // what stands after the quote is ignored, as in a file
+        } else {
+            const std::size_t comma = list.find(',', i);
+            name = list.substr(i, comma == std::string_view::npos ? comma : comma - i);
+            while (!name.empty() && blank(name.back()))
+                name.remove_suffix(1);
+            i = comma;
+        }
+        if (!name.empty())
+            names.emplace_back(name);
+        if (i != std::string_view::npos)
+            ++i;
+    }
+    return true;
+}
+
 int RunAdjust(const AdjustArguments &args) {
     AdjustmentOptions options;
     options.alpha = args.alpha;
     options.stop = args.stop;
-    for (const std::string &list : args.check) {
-        std::size_t start = 0;
-        for (std::size_t comma; start <= list.size(); start = comma + 1) {
-            comma = std::min(list.find(',', start), list.size());
-            if (comma > start)
-                options.checkNames.push_back(list.substr(start, comma - start));
-        }
-    }
+    options.checkNames = args.check;
     // Every target is checked before anything is written, and everything is
     // written before anything is put in place.
     std::optional<ReplacementFile> paramsFile;
@@ -283,7 +202,11 @@ int RunAdjust(const AdjustArguments &args) {
         RefuseParameterFileOver(*args.params, args.file, AdjustmentReportPathFor(args.file));
         paramsFile.emplace(*args.params);
     }
+    ProgressLine progress(!args.quiet);
+    options.searchStarted = [&](long long triples) { progress.Started(triples); };
+    options.searchDone = progress.done();
     const AdjustedFile run = AdjustCommonPointFile(args.file, options);
+    progress.Stop();
     if (paramsFile) {
         paramsFile->writer().Write(
             ParameterFileText(run.adjustment.params, ParameterComments(args, run)));

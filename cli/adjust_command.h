@@ -3,6 +3,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kovarim::cli {
@@ -11,11 +12,18 @@ namespace kovarim::cli {
 struct AdjustArguments {
     std::string file;
     std::optional<std::string> params; // the parameter file to write
-    std::vector<std::string> check;    // each "NAME[,NAME...]" as given
+    std::vector<std::string> check;    // the check points' names (SplitNames)
     double alpha = 0.001;              // already checked by the caller
     bool json = false;
     const std::atomic<bool> *stop = nullptr; // set: stop before anything is put in place
+    bool quiet = false;                      // no progress line on a terminal
 };
+
+// The names of a --check list, split as a line of a common-point file is:
+// commas between, blanks before a name skipped and after an unquoted one
+// dropped, a name in double quotes taken whole, commas and all; empty names
+// are no names. Appended to `names`; false for a quote left open.
+bool SplitNames(std::string_view list, std::vector<std::string> &names);
 
 // Adjusts, writes the report (and the parameter file) and puts them in place
 // only when all succeeded, then prints a summary or one JSON object on

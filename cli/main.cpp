@@ -1,9 +1,9 @@
 // kovarim-cli: the window's three commands without a window.
 //
-//   kovarim-cli estimate FILE [--params PARAMS]
+//   kovarim-cli estimate FILE [--params PARAMS] [--quiet]
 //   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force] [--inverse]
 //   kovarim-cli point --params PARAMS X Y Z [--inverse]
-//   kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json]
+//   kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json] [--quiet]
 //
 // Results go to standard output, errors (the window's message texts) to
 // standard error, and the exit status says which: 0 done, 1 bad input or a
@@ -11,7 +11,6 @@
 // same core functions the window calls.
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,6 +24,7 @@
 #include "base/error.h"
 #include "cli/adjust_command.h"
 #include "cli/parameter_target.h"
+#include "cli/progress_line.h"
 #include "cli/standard_output.h"
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
@@ -42,7 +42,7 @@ using namespace kovarim;
 
 constexpr const char *kHelp =
     "用法 Usage:\n"
-    "  kovarim-cli estimate FILE [--params PARAMS]\n"
+    "  kovarim-cli estimate FILE [--params PARAMS] [--quiet]\n"
     "      由公共点文件计算七参数，在其旁边写出精度评估报告（与窗口相同）；\n"
     "      --params 另把七参数写入参数文件。最优三点的参数与其他点的符合明显不如最小二乘平差时，\n"
     "      在标准错误输出说明（见 adjust）。\n"
@@ -50,6 +50,10 @@ constexpr const char *kHelp =
     "      accuracy report beside it, as the window does; --params also writes them\n"
     "      to a parameter file. When the best triple fits the other points clearly\n"
     "      worse than least squares, says so on standard error (see adjust).\n"
+    "      在终端上，标准错误显示三点组搜索的进度（完成比例、每秒三点组数、剩余时间），\n"
+    "      --quiet 不显示；adjust 亦然。On a terminal, standard error shows how far the\n"
+    "      search of the triples has come (share, triples per second, time left);\n"
+    "      --quiet turns it off. The same for adjust.\n"
     "  kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force]\n"
     "      用参数文件转换点文件（点号,x,y,z）。OUTPUT 默认为 INPUT 去掉最后四个字符再加 \"to\"；\n"
     "      \"-\" 表示标准输入或标准输出；已有的非空 OUTPUT 只在加 --force 时替换。\n"
@@ -65,16 +69,18 @@ constexpr const char *kHelp =
     "      X Y Z must each be a whole number text.\n"
     "      --inverse 同上，反算。--inverse converts back, as for convert.\n"
     "  kovarim-cli adjust FILE [--params PARAMS] [--check NAMES] [--alpha A] [--json]\n"
+    "                    [--quiet]\n"
     "      最小二乘平差：以形状良好的三点组合按最小中位数法稳健起算，全部好点等权参与，逐点\n"
     "      数据探测剔除粗差（显著水平 --alpha，默认 0.001），不参与的点通过检验即恢复；\n"
-    "      --check 所列点（逗号分隔）不参与、只作检核；在公共点文件旁写出七参数平差报告；\n"
-    "      --params 写出平差参数（convert、point 可直接使用）；--json 在标准输出给出 JSON。\n"
-    "      假定新坐标系坐标误差等精度、互相独立。\n"
+    "      --check 所列点（逗号分隔，含逗号的点号像文件中一样加双引号：'\"P,1\",P2'）不参与、\n"
+    "      只作检核；在公共点文件旁写出七参数平差报告；--params 写出平差参数（convert、point\n"
+    "      可直接使用）；--json 在标准输出给出 JSON。假定新坐标系坐标误差等精度、互相独立。\n"
     "      Least-squares adjustment over all good points, equal weights, with a robust\n"
     "      start (least median of squares over well-shaped triples); blunders found by\n"
     "      data snooping (significance --alpha, default 0.001), every point outside\n"
     "      offered back whenever it passes; --check NAME[,NAME...] holds points out as\n"
-    "      check points. Writes <FILE less .txt>七参数平差报告.txt; --params writes the\n"
+    "      check points (a name with a comma in double quotes, as the file has it:\n"
+    "      '\"P,1\",P2'). Writes <FILE less .txt>七参数平差报告.txt; --params writes the\n"
     "      adjusted parameters for convert and point; --json prints one JSON object.\n"
     "      Assumes equal, independent errors in the new system's coordinates.\n"
     "  kovarim-cli --help | --version\n"
@@ -82,26 +88,20 @@ constexpr const char *kHelp =
     "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
     "file operation; 2 命令行有误 wrong command line; 130 被中断 interrupted (Ctrl-C).\n";
 
-// Ctrl-C (or a polite kill) during an estimation or an adjustment stops the
-// search; nothing is put in place, and the files begun beside their targets
-// go with the unwinding. A second one ends the program at once.
+// Ctrl-C, a polite kill or a closed terminal during an estimation, an
+// adjustment or a conversion stops the work; nothing is put in place, and the
+// files begun beside their targets go with the unwinding.
 std::atomic<bool> interrupted{false};
 
-void Interrupted(int signal) {
-    interrupted.store(true);
-    std::signal(signal, SIG_DFL);
-}
-
-void StopWhenInterrupted() {
-    for (const int signal : {SIGINT, SIGTERM})
-        if (std::signal(signal, Interrupted) == SIG_IGN)
-            std::signal(signal, SIG_IGN); // ignored by whoever started us: it stays so
-}
+void StopWhenInterrupted() { platform::StopOnInterrupt(interrupted); }
 
 void ThrowIfInterrupted() {
     if (interrupted.load())
         throw SearchStopped{};
 }
+
+constexpr const char *kInterrupted =
+    "已中断，没有写入任何文件 (interrupted; nothing was written)\n";
 
 // A wrong command line: said on standard error, status 2.
 struct Usage {
@@ -115,7 +115,8 @@ struct Arguments {
     bool force = false;
     bool inverse = false;
     bool json = false;                // adjust
-    std::vector<std::string> check;   // adjust, each NAME[,NAME...]
+    bool quiet = false;               // estimate, adjust: no progress line
+    std::vector<std::string> check;   // adjust, each NAME[,NAME...] as given
     std::optional<std::string> alpha; // adjust
 };
 
@@ -141,6 +142,8 @@ Arguments Parse(const std::vector<std::string> &argv, std::size_t first) {
             args.inverse = true;
         } else if (arg == "--json") {
             args.json = true;
+        } else if (arg == "--quiet") {
+            args.quiet = true;
         } else if (arg == "--check" || arg == "--alpha") {
             if (i + 1 == argc)
                 throw Usage{arg + " 后面缺少值 (" + arg + " needs a value)"};
@@ -193,8 +196,12 @@ int Estimate(const Arguments &args) {
         paramsFile.emplace(*args.params);
     }
     StopWhenInterrupted();
+    cli::ProgressLine progress(!args.quiet);
     EstimationHooks hooks;
     hooks.progress.stop = &interrupted;
+    hooks.progress.started = [&](long long triples) { progress.Started(triples); };
+    hooks.progress.done = progress.done();
+    hooks.searchDone = [&] { progress.Stop(); };
     std::optional<Estimation> estimation;
     try {
         estimation = kovarim::Estimate(file, hooks);
@@ -228,12 +235,10 @@ int Estimate(const Arguments &args) {
     // The window asks here whether to convert with the adjusted parameters;
     // a command says it, and changes nothing.
     if (const auto review = ReviewTriple(estimation->table(), estimation->choice(), p))
-        std::fprintf(
-            stderr,
-            "注意 note: %s；kovarim-cli adjust 给出最小二乘平差的七参数 (the best triple "
-            "fits the other points clearly worse than least squares: see kovarim-cli "
-            "adjust)\n",
-            WeakTripleFinding(estimation->table(), review->adjustment, review->weak).c_str());
+        cli::Say("注意 note: " +
+                 WeakTripleFinding(estimation->table(), review->adjustment, review->weak) +
+                 "；kovarim-cli adjust 给出最小二乘平差的七参数 (the best triple fits the other "
+                 "points clearly worse than least squares: see kovarim-cli adjust)\n");
     return 0;
 }
 
@@ -264,6 +269,7 @@ int Convert(const Arguments &args) {
     if (input != "-" && output == "-" && platform::SameFile(stdout, input))
         throw Error::InFile(input, "标准输出写入的就是输入文件；请另选输出");
 
+    StopWhenInterrupted();
     // The window asks before it replaces a non-empty file; a command cannot.
     const auto replace = [&] { return args.force; };
     auto refuseReplacing = [&](BatchOutcome outcome) {
@@ -272,7 +278,8 @@ int Convert(const Arguments &args) {
         return 0;
     };
     if (input != "-" && output != "-")
-        return refuseReplacing(ConvertFile(input, output, params, replace, direction));
+        return refuseReplacing(
+            ConvertFile(input, output, params, replace, direction, &interrupted));
 
     std::optional<FieldReader> reader;
     if (input == "-")
@@ -280,7 +287,8 @@ int Convert(const Arguments &args) {
     else
         reader.emplace(input);
     if (output != "-")
-        return refuseReplacing(ConvertFile(*reader, output, params, replace, direction));
+        return refuseReplacing(
+            ConvertFile(*reader, output, params, replace, direction, &interrupted));
 
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
@@ -298,7 +306,7 @@ int Convert(const Arguments &args) {
     long long converted = 0;
     ConvertRecords(
         *reader, params, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
-        converted, direction);
+        converted, direction, &interrupted);
     std::rewind(spool.get());
     char block[1 << 16];
     for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
@@ -312,8 +320,13 @@ int Convert(const Arguments &args) {
 int Adjust(const Arguments &args) {
     Expect(args, 1, 1, false);
     StopWhenInterrupted();
-    cli::AdjustArguments adjust{args.positional[0], args.params, args.check,
+    std::vector<std::string> check;
+    for (const std::string &list : args.check)
+        if (!cli::SplitNames(list, check))
+            throw Usage{"--check 中的引号没有闭合 (--check has a quote left open)"};
+    cli::AdjustArguments adjust{args.positional[0], args.params, check,
                                 kDefaultAlpha,      args.json,   &interrupted};
+    adjust.quiet = args.quiet;
     if (args.alpha) {
         const ParsedNumber alpha = ParseFieldNumber(*args.alpha);
         if (alpha.status != NumberParse::Ok ||
@@ -375,6 +388,8 @@ int Run(const std::vector<std::string> &argv) {
             throw Usage{"--inverse 只用于 convert 和 point (--inverse is for convert and point)"};
         if ((args.json || !args.check.empty() || args.alpha) && command != "adjust")
             throw Usage{"--json、--check、--alpha 只用于 adjust (they are for adjust)"};
+        if (args.quiet && command != "estimate" && command != "adjust")
+            throw Usage{"--quiet 只用于 estimate 和 adjust (--quiet is for estimate and adjust)"};
         if (command == "adjust")
             return Adjust(args);
         if (command == "estimate")
@@ -389,10 +404,17 @@ int Run(const std::vector<std::string> &argv) {
         cli::Say("kovarim-cli: " + usage.problem + "\n\n" + kHelp);
         return 2;
     } catch (const Error &e) {
+        if (interrupted.load()) { // what failed was given up for the interruption
+            cli::Say(kInterrupted);
+            return 130;
+        }
         cli::Say(std::string(e.what()) + "\n");
         return 1;
     } catch (const SearchStopped &) {
-        cli::Say("已中断，没有写入任何文件 (interrupted; nothing was written)\n");
+        cli::Say(kInterrupted);
+        return 130;
+    } catch (const ConversionStopped &) {
+        cli::Say(kInterrupted);
         return 130;
     } catch (const std::bad_alloc &) {
         cli::Say("内存不足，命令已中止\n");

@@ -37,21 +37,27 @@ void AppendDelimited(std::string &line, const Field &field) {
 
 // Unlike a common-point coordinate, a quoted one counts here when its text is a
 // number: the batch echoes each field by its kind and needs a number only for
-// the arithmetic, where an empty field counts as 0 too.
+// the arithmetic, where an empty height counts as 0.
 double Coordinate(const FieldReader &reader, long long record, const Line &line, int index) {
     const Field &field = line.fields[index];
     if (field.kind == FieldKind::Number)
         return field.number;
-    if (field.kind == FieldKind::Empty)
-        return 0.0; // an empty field counts as 0
-    const ParsedNumber parsed = ParseFieldNumber(field.bytes);
-    if (parsed.status == NumberParse::Ok)
-        return parsed.value;
     const Encoding encoding = reader.encoding();
-    std::string what =
-        RecordText(record) + "的坐标 " + kFieldNames[index] +
-        QuotedForMessage(ToUtf8(field.bytes, encoding)) +
-        (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值");
+    std::string why;
+    if (field.kind == FieldKind::Empty) {
+        // A missing height counts as 0; a missing x or y would put the point
+        // on an axis, unseen.
+        if (index == 3)
+            return 0.0;
+        why = " 为空";
+    } else {
+        const ParsedNumber parsed = ParseFieldNumber(field.bytes);
+        if (parsed.status == NumberParse::Ok)
+            return parsed.value;
+        why = QuotedForMessage(ToUtf8(field.bytes, encoding)) +
+              (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值");
+    }
+    std::string what = RecordText(record) + "的坐标 " + kFieldNames[index] + why;
     const std::string name = QuotedForMessage(ToUtf8(line.fields[0].bytes, encoding));
     if (!name.empty())
         what += "（点号" + name + "）";
@@ -66,6 +72,47 @@ std::string OutputNote(long long written, bool outputExisted) {
     return "前 " + std::to_string(written) + " 条记录已转换并写入输出文件";
 }
 
+// Whether an existing output is empty, so that it is used without a
+// question. One that cannot be read counts as not empty: it is asked about.
+bool IsEmptyFile(const std::string &path) {
+    std::string reason;
+    std::FILE *file = platform::OpenForReading(path, reason);
+    if (file == nullptr)
+        return false;
+    const long long length = platform::LengthOf(file, reason);
+    std::fclose(file);
+    return length == 0;
+}
+
+// A device or a pipe has no length and cannot be replaced: it is written as
+// it stands, without a question, the lines as they come.
+BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath,
+                               const Params &params, Direction direction,
+                               const std::atomic<bool> *stop) {
+    TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
+    bool started = false;
+    auto start = [&] {
+        if (!std::exchange(started, true) && input.hadUtf8Mark())
+            output.Write(kUtf8Mark);
+    };
+    auto write = [&](std::string_view lines) {
+        start();
+        output.Write(lines);
+    };
+    long long converted = 0;
+    try {
+        ConvertRecords(input, params, write, converted, direction, stop);
+    } catch (const Error &e) {
+        if (e.file() != input.path())
+            throw;
+        output.Close();
+        throw e.Restated(e.problem() + "。" + OutputNote(converted, true));
+    }
+    start(); // an empty input: the mark alone
+    output.Close();
+    return BatchOutcome::Converted;
+}
+
 } // namespace
 
 std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
@@ -76,7 +123,10 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
 
 void ConvertRecords(FieldReader &input, const Params &params,
                     const std::function<void(std::string_view)> &write, long long &converted,
-                    Direction direction) {
+                    Direction direction, const std::atomic<bool> *stop) {
+    const auto stopped = [stop] {
+        return stop != nullptr && stop->load(std::memory_order_relaxed);
+    };
     const std::string &inputPath = input.path();
     // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
     std::string text;
@@ -91,6 +141,8 @@ void ConvertRecords(FieldReader &input, const Params &params,
     try {
         Line line;
         while (input.NextRecord(kFieldsPerRecord, "点号,x,y,z", line)) {
+            if (stopped())
+                throw ConversionStopped{};
             const long long record = records + 1;
             const double X = Coordinate(input, record, line, 1);
             const double Y = Coordinate(input, record, line, 2);
@@ -116,9 +168,13 @@ void ConvertRecords(FieldReader &input, const Params &params,
             if (complete >= kBlockBytes)
                 flush();
         }
+        if (stopped()) // while the last read waited
+            throw ConversionStopped{};
         flush();
         converted = records;
     } catch (const Error &e) {
+        if (stopped())
+            throw ConversionStopped{}; // a read or a write given up for the stop
         if (e.file() != inputPath)
             throw; // the output's own failure
         flush();   // the lines before the failure
@@ -129,57 +185,43 @@ void ConvertRecords(FieldReader &input, const Params &params,
 
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace,
-                         Direction direction) {
+                         Direction direction, const std::atomic<bool> *stop) {
     // Replacing the output would delete the input before it is read.
     if (platform::SameFile(inputPath, outputPath))
         throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     // The input first: when it cannot be read, the old output stays as it is.
     FieldReader input(inputPath);
-    return ConvertFile(input, outputPath, params, confirmReplace, direction);
+    return ConvertFile(input, outputPath, params, confirmReplace, direction, stop);
 }
 
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
-                         const std::function<bool()> &confirmReplace, Direction direction) {
+                         const std::function<bool()> &confirmReplace, Direction direction,
+                         const std::atomic<bool> *stop) {
+    if (platform::KindOf(outputPath) == platform::Kind::Other)
+        return ConvertIntoDevice(input, outputPath, params, direction, stop);
     const bool outputExisted = platform::KindOf(outputPath) != platform::Kind::Missing;
-    TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
-    if (output.Length() > 0 && !confirmReplace()) {
-        output.Close();
+    // Written beside the old output, which stays whole until the new one is
+    // complete; a failure to write leaves no part of the new one.
+    ReplacementFile output(outputPath);
+    if (outputExisted && !IsEmptyFile(outputPath) && !confirmReplace())
         return BatchOutcome::Cancelled;
-    }
-    // The old output is emptied only when the first line is ready (or the
-    // input turns out empty), so a failure before it leaves the old one whole.
-    bool started = false;
-    auto start = [&] {
-        if (started)
-            return;
-        output.Truncate();
-        if (input.hadUtf8Mark())
-            output.Write(kUtf8Mark); // the output keeps the input's encoding
-        started = true;
-    };
+    if (input.hadUtf8Mark())
+        output.writer().Write(kUtf8Mark); // the output keeps the input's encoding
     long long converted = 0;
     try {
         ConvertRecords(
-            input, params,
-            [&](std::string_view lines) {
-                start();
-                output.Write(lines);
-            },
-            converted, direction);
+            input, params, [&](std::string_view lines) { output.writer().Write(lines); }, converted,
+            direction, stop);
     } catch (const Error &e) {
-        if (!started && !outputExisted) {
-            try {
-                output.Close();
-            } catch (const Error &) {
-            }
-            platform::Remove(outputPath); // leave no empty file of ours behind
-        }
         if (e.file() != input.path())
             throw; // the output's own failure names the output
+        // A bad record: the records before it are the output, as a user of the
+        // file expects; none, and the old output stays.
+        if (converted > 0)
+            output.Commit();
         throw e.Restated(e.problem() + "。" + OutputNote(converted, outputExisted));
     }
-    start();
-    output.Close();
+    output.Commit();
     return BatchOutcome::Converted;
 }
 

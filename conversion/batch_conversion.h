@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,32 +28,45 @@ enum class BatchOutcome { Converted, Cancelled };
 // encoding (the names pass through as bytes; a UTF-8 byte order mark is
 // written again).
 //
-// The input is opened first. Then the output, for appending; when it is not
-// empty, `confirmReplace` decides: false leaves it untouched and ends with
-// Cancelled; true has it emptied once the first line is ready, so that a
-// failure before that leaves it whole.
+// The input is opened first. Then the output is begun under a temporary
+// name beside its final one (a folder or a read-only file is refused here);
+// when a file of that name is there and not empty, `confirmReplace` decides:
+// false leaves it untouched and ends with Cancelled. The new output takes
+// the old one's place only when it is complete, so a failure to write (a
+// full disk) leaves the old output whole and no part of the new one. A
+// device or a pipe is written in place as the lines come, without a question.
 //
-// Anything that goes wrong (the input cannot be opened, a line without four
-// fields, a coordinate that is not a number, overflow, a write failure)
-// throws Error naming the file and the line; the lines written before it stay,
-// and an error in the input says how many there are.
+// An empty x or y is refused (it would put the point on an axis unseen); an
+// empty height counts as 0. Anything else that goes wrong in the input (it
+// cannot be opened, a line without four fields, a coordinate that is not a
+// number, overflow) throws Error naming the file and the line; the records
+// before it are converted and put in place as the output (none: the old
+// output stays), and the message says how many there are.
 //
 // Direction::Inverse converts from the new system back to the original one
 // (InverseTransformPoint), in the same forms.
+//
+// Once `stop` is set (from anywhere), the conversion throws
+// ConversionStopped before it puts anything in place.
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace,
-                         Direction direction = Direction::Forward);
+                         Direction direction = Direction::Forward,
+                         const std::atomic<bool> *stop = nullptr);
 
 // The same from an input already open (standard input, say).
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
                          const std::function<bool()> &confirmReplace,
-                         Direction direction = Direction::Forward);
+                         Direction direction = Direction::Forward,
+                         const std::atomic<bool> *stop = nullptr);
+
+struct ConversionStopped {};
 
 // The conversion itself: every record of `input` into lines handed to
 // `write` a block at a time, in order. `converted` says how many records
 // were handed on, also when an Error in the input stops it.
 void ConvertRecords(FieldReader &input, const Params &params,
                     const std::function<void(std::string_view)> &write, long long &converted,
-                    Direction direction = Direction::Forward);
+                    Direction direction = Direction::Forward,
+                    const std::atomic<bool> *stop = nullptr);
 
 } // namespace kovarim

@@ -57,9 +57,11 @@ Point3 TransformPoint(const Params &p, double X, double Y, double Z);
 // Written as X = X' − (T + (I + M)⁻¹·M·(X' − T)), so that the only rounding
 // at the coordinates' own magnitude is the last subtraction; then one step of
 // refinement against the forward map as evaluated above, so that X → X' → X
-// returns X exactly in all but near-tie cases, and within one unit in the last
-// place always. Throws Error when 1 + Scale is 0 (no inverse) or the result
-// is not a finite number.
+// returns X within one unit in the last place of the point's largest
+// coordinate always, and exactly for nearly every geocentric point; of grid
+// coordinates the height, rounded with terms of the northing's size, often
+// misses by a few of its own last units. Throws Error when 1 + Scale is 0 (no
+// inverse) or the result is not a finite number.
 Point3 InverseTransformPoint(const Params &p, double Xn, double Yn, double Zn);
 
 // Which way a conversion goes: original to new (the window's), or back.

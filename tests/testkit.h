@@ -72,6 +72,21 @@ std::string ReadBytes(const std::string &path);
 // What `action` returns when the user nobody runs it, in a child process: how
 // root meets what permission bits forbid.
 std::string AsNobody(const std::function<std::string()> &action);
+
+// Files stop growing at `bytes` while it lives, in this process and the ones
+// it starts: a write past that fails as on a full disk (EFBIG; the signal
+// that would come with it is ignored).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+  private:
+    unsigned long long saved_ = 0;
+    void (*signal_)(int) = nullptr;
+};
 #endif
 
 // The Error that `action` throws. When it throws none, the test fails and the

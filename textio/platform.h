@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -67,8 +68,11 @@ bool CanWrite(const std::string &path, std::string &reason);
 
 // A new, empty file in the folder of `beside`, under a short name of its own
 // (so that a long but valid final name still leaves room), opened for
-// writing; `created` gets its name. False when the folder cannot take it;
-// `folderDenied` then says whether that is for lack of permission.
+// writing; `created` gets its name. Where `beside` is a file already, the
+// new one takes its mode, owner and group (POSIX, as far as the user may
+// give them) or its attributes (Windows), so that replacing it keeps them.
+// False when the folder cannot take it; `folderDenied` then says whether
+// that is for lack of permission.
 std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &folderDenied,
                         std::string &reason);
 // Flushes a stream's bytes to the disk.
@@ -101,11 +105,27 @@ bool Utf8ToGbk(std::string_view utf8, std::string &gbk);
 
 // The process ------------------------------------------------------------
 
+// Whether a stream is a terminal (a console on Windows) that someone watches,
+// not a file or a pipe.
+bool IsTerminal(std::FILE *stream);
+
 // Standard streams that the caller closed would otherwise be taken by the
 // first files the program opens. Puts something harmless in their place:
 // standard output and error fail every write (so a lost result is noticed),
 // standard input fails every read.
 void GuardStandardStreams();
+
+// What would end the program from outside while it works sets `stop`
+// instead, so that the work stops, what it began is taken away and nothing
+// is changed: on POSIX SIGINT (Ctrl-C), SIGTERM, SIGQUIT (Ctrl-\), SIGHUP (the
+// terminal closed) and SIGPIPE (a pipe that no one reads any more); on
+// Windows Ctrl+C, Ctrl+Break and the console closed (or the user logging off),
+// where the system ends the process once it has been told, so the program
+// must end by itself before that. A second Ctrl-C, SIGTERM, Ctrl-\ or
+// Ctrl+Break ends the program at once; a signal that whoever started the
+// program ignores stays ignored. On POSIX a read or a write that waits when
+// the signal comes fails (EINTR) rather than waiting on.
+void StopOnInterrupt(std::atomic<bool> &stop);
 
 // Standard streams carry bytes unchanged (Windows would turn LF into CR LF).
 void UseStandardStreamsForBytes();

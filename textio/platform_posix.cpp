@@ -1,6 +1,7 @@
 // The file operations of the program on POSIX systems.
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,6 +92,16 @@ std::FILE *Open(const std::string &path, const char *mode, std::string &reason) 
     return file;
 }
 
+// Gives a new file the owner, group and mode of the one it is to replace, as
+// far as the user may: another's owner only root may give, a group of the
+// user's own anyone. What cannot be given stays the user's; false then.
+bool TakeOver(int fd, const struct stat &old) {
+    const bool owner = fchown(fd, old.st_uid, old.st_gid) == 0;
+    const bool group = owner || fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+    const bool mode = fchmod(fd, old.st_mode & 0777) == 0;
+    return owner && group && mode;
+}
+
 } // namespace
 
 std::string LastReason() { return Reason(); }
@@ -171,11 +182,15 @@ bool CanWrite(const std::string &path, std::string &reason) {
 
 std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &folderDenied,
                         std::string &reason) {
+    // A file that is there already hands on its mode, owner and group; until
+    // it has them the new one is the program's alone.
+    struct stat old;
+    const bool replaces = stat(beside.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         created = TemporaryNameIn(FolderOf(beside));
         // O_EXCL: never takes over another's file.
-        fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaces ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -184,6 +199,8 @@ std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &f
         reason = Reason();
         return nullptr;
     }
+    if (replaces)
+        TakeOver(fd, old);
     std::FILE *stream = fdopen(fd, "wb");
     if (stream == nullptr) {
         reason = Reason();
@@ -246,10 +263,41 @@ bool Utf8ToGbk(std::string_view utf8, std::string &gbk) {
     return toGbk.Convert(utf8, gbk);
 }
 
+bool IsTerminal(std::FILE *stream) { return isatty(fileno(stream)) == 1; }
+
 void GuardStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd)
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
             open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY); // takes the lowest free number
+}
+
+namespace {
+std::atomic<bool> *interruptStop = nullptr;
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+void Interrupted(int) { interruptStop->store(true); }
+} // namespace
+
+void StopOnInterrupt(std::atomic<bool> &stop) {
+    interruptStop = &stop;
+    // What a user sends on purpose ends the program the second time; a
+    // hangup or a closed pipe may well come twice by itself.
+    const struct {
+        int signal;
+        bool once;
+    } signals[] = {
+        {SIGINT, true}, {SIGTERM, true}, {SIGQUIT, true}, {SIGHUP, false}, {SIGPIPE, false}};
+    for (const auto &s : signals) {
+        struct sigaction old {};
+        if (sigaction(s.signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = Interrupted;
+        sigemptyset(&action.sa_mask);
+        // Without SA_RESTART: a read that waits (a pipe, a terminal) gives up
+        // at once, and the work sees `stop`.
+        action.sa_flags = s.once ? SA_RESETHAND : 0;
+        sigaction(s.signal, &action, nullptr);
+    }
 }
 
 void UseStandardStreamsForBytes() {} // POSIX streams are bytes already

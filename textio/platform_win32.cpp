@@ -460,13 +460,28 @@ std::FILE *CreateBeside(const std::string &beside, std::string &created, bool &f
         created = TemporaryNameIn(FolderOf(beside));
         return Wide(created);
     };
+    // A file that is there already hands on its attributes (hidden, system,
+    // not indexed); read-only never gets this far, and a new file is to be
+    // archived anyway.
+    const DWORD kept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD old = KindOf(beside) == Kind::Regular ? GetFileAttributesW(Wide(beside).c_str())
+                                                      : INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes =
+        old != INVALID_FILE_ATTRIBUTES && (old & kept) != 0 ? old & kept : FILE_ATTRIBUTE_NORMAL;
     DWORD error = ERROR_SUCCESS;
-    const HANDLE handle =
-        CreateNew(next, GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, error);
+    const HANDLE handle = CreateNew(next, GENERIC_WRITE, FILE_SHARE_READ, attributes, error);
     if (handle == INVALID_HANDLE_VALUE) {
         folderDenied = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
         reason = Reason(error);
         return nullptr;
+    }
+    // Not every attribute can be given at creation (not indexed cannot);
+    // times of 0 stay as they are.
+    if (attributes != FILE_ATTRIBUTE_NORMAL) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = attributes | FILE_ATTRIBUTE_ARCHIVE;
+        SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
     }
     std::FILE *stream = StreamOf(handle, _O_WRONLY, "wb", reason);
     if (stream == nullptr)
@@ -564,6 +579,11 @@ bool Utf8ToGbk(std::string_view utf8, std::string &gbk) {
     return Widen(utf8, wide) && Narrow(wide, 936, gbk);
 }
 
+bool IsTerminal(std::FILE *stream) {
+    DWORD mode = 0;
+    return GetConsoleMode(HandleOf(stream), &mode) != 0;
+}
+
 void GuardStandardStreams() {
     // A stream the caller gave no handle has a free number, which the next
     // file opened would take; NUL takes it instead, opened so that writes to
@@ -578,6 +598,28 @@ void GuardStandardStreams() {
             _close(nul);
         }
     }
+}
+
+namespace {
+std::atomic<bool> *interruptStop = nullptr;
+std::atomic<bool> breakSeen{false};
+
+// Called on a thread of its own.
+BOOL WINAPI ConsoleEvent(DWORD event) {
+    interruptStop->store(true);
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
+        return breakSeen.exchange(true) ? FALSE : TRUE; // a second one: the system's way, at once
+    // The console closes, or the session ends: the process ends when this
+    // returns, so it waits for the program to stop its work and end first
+    // (the system gives it a few seconds).
+    Sleep(INFINITE);
+    return TRUE;
+}
+} // namespace
+
+void StopOnInterrupt(std::atomic<bool> &stop) {
+    interruptStop = &stop;
+    SetConsoleCtrlHandler(ConsoleEvent, TRUE);
 }
 
 void UseStandardStreamsForBytes() {

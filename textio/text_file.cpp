@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "base/error.h"
 #include "textio/path_names.h"
@@ -123,20 +124,13 @@ ReplacementFile::ReplacementFile(std::string finalPath)
 }
 
 ReplacementFile::~ReplacementFile() {
-    if (!committed_ && !temporaryPath_.empty()) {
+    if (!committed_ && !placed_ && !temporaryPath_.empty()) {
         writer_.reset();
         platform::Remove(temporaryPath_);
     }
 }
 
 void ReplacementFile::Finish() { writer_->Close(/*durable=*/true); }
-
-void CommitAll(std::initializer_list<ReplacementFile *> files) {
-    for (const bool inPlace : {true, false})
-        for (ReplacementFile *file : files)
-            if (file != nullptr && file->WritesInPlace() == inPlace)
-                file->Commit();
-}
 
 void ReplacementFile::Commit() {
     if (temporaryPath_.empty()) {
@@ -148,10 +142,97 @@ void ReplacementFile::Commit() {
         return;
     }
     Finish();
+    PutInPlace();
+    committed_ = true;
+}
+
+void ReplacementFile::MoveOldAside() {
+    const platform::Kind kind = platform::KindOf(target_);
+    if (kind == platform::Kind::Missing)
+        return;
+    if (kind == platform::Kind::Folder) // since the file was begun
+        throw Error::InFile(finalPath_, "是文件夹，不是文件");
+    // A name of our own beside it, taken by creating a file, which the old one replaces.
+    std::string reason;
+    bool folderDenied = false;
+    std::FILE *placeholder = platform::CreateBeside(target_, asidePath_, folderDenied, reason);
+    if (placeholder == nullptr) {
+        asidePath_.clear();
+        throw Error::InFile(finalPath_, "无法在文件夹 " + platform::FolderOf(target_) +
+                                            " 中写入文件（" + reason + "）");
+    }
+    std::fclose(placeholder);
+    if (!platform::Replace(target_, asidePath_, reason)) {
+        platform::Remove(asidePath_);
+        asidePath_.clear();
+        throw Error::InFile(finalPath_, "无法替换文件（" + reason + "）");
+    }
+}
+
+void ReplacementFile::PutInPlace() {
     std::string reason;
     if (!platform::Replace(temporaryPath_, target_, reason))
         throw Error::InFile(finalPath_, "无法替换文件（" + reason + "）");
+    placed_ = true;
+}
+
+std::string ReplacementFile::Undo() {
+    std::string reason;
+    if (!asidePath_.empty()) {
+        // Over the new file, if it got there, in one step.
+        if (!platform::Replace(asidePath_, target_, reason))
+            return finalPath_ + " 原来的内容现在在 " + asidePath_ + "（" + reason + "）";
+        asidePath_.clear();
+    } else if (placed_) {
+        platform::Remove(target_); // there was none before
+    }
+    return {};
+}
+
+void ReplacementFile::DropOld() {
+    if (!asidePath_.empty())
+        platform::Remove(asidePath_);
     committed_ = true;
+}
+
+void CommitAll(std::initializer_list<ReplacementFile *> files) {
+    std::vector<ReplacementFile *> renamed, inPlace;
+    for (ReplacementFile *file : files)
+        if (file != nullptr)
+            (file->WritesInPlace() ? inPlace : renamed).push_back(file);
+    if (renamed.size() + inPlace.size() == 1) {
+        (renamed.empty() ? inPlace : renamed).front()->Commit(); // one rename: nothing to undo
+        return;
+    }
+    std::vector<std::string> written; // devices: what they got cannot be taken back
+    try {
+        for (ReplacementFile *file : renamed)
+            file->Finish();
+        for (ReplacementFile *file : renamed)
+            file->MoveOldAside();
+        for (ReplacementFile *file : renamed)
+            file->PutInPlace();
+        // Last, so that a device that fails still finds every file as it was.
+        for (ReplacementFile *file : inPlace) {
+            file->Commit();
+            written.push_back(file->finalPath());
+        }
+    } catch (const Error &e) {
+        std::string kept;
+        for (auto file = renamed.rbegin(); file != renamed.rend(); ++file) {
+            const std::string left = (*file)->Undo();
+            if (!left.empty())
+                kept += (kept.empty() ? "" : "；") + left;
+        }
+        std::string note = "没有改变任何文件，原有文件都保持原样";
+        if (!kept.empty())
+            note = "未能全部还原：" + kept;
+        else if (!written.empty())
+            note = "文件都保持原样，但已写入 " + written.front();
+        throw e.Restated(e.problem() + "；" + note);
+    }
+    for (ReplacementFile *file : renamed)
+        file->DropOld();
 }
 
 } // namespace kovarim

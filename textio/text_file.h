@@ -74,17 +74,28 @@ class ReplacementFile {
     bool WritesInPlace() const { return temporaryPath_.empty(); }
 
   private:
+    friend void CommitAll(std::initializer_list<ReplacementFile *> files);
+    // The steps of CommitAll, for a file that is renamed into place.
+    void MoveOldAside();
+    void PutInPlace();
+    std::string Undo(); // what could not be undone, or nothing
+    void DropOld();
+
     std::string finalPath_;     // as given, for messages
     std::string target_;        // what it stands for after symbolic links
     std::string temporaryPath_; // empty when written in place
+    std::string asidePath_;     // the earlier file, while CommitAll needs it back
     std::unique_ptr<TextFileWriter> writer_;
+    bool placed_ = false;
     bool committed_ = false;
 };
 
-// Puts several files in place, as nearly all or nothing as files allow: those
-// written in place first (their writes can still fail), then the finished
-// ones, which only a rename in their own folder stands between. Null entries
-// are skipped.
+// Puts several files in place, all or nothing: every earlier file is moved
+// aside under a temporary name, the new ones are renamed into their places,
+// then devices and pipes are written; when any step fails, the files already
+// put in place are taken out again, the earlier ones put back, and the Error
+// says that nothing changed. The earlier files go only once all are in place.
+// Null entries are skipped; a single file is simply committed.
 void CommitAll(std::initializer_list<ReplacementFile *> files);
 
 } // namespace kovarim

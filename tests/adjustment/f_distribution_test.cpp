@@ -40,6 +40,25 @@ TEST(FCriticalValue, AgreesWithTheClosedFormForTwoDegreesOfFreedom) {
         }
 }
 
+// The same bits on every system (the Windows build runs this too): a test
+// value is compared with these, and what the JSON output prints must not
+// differ in its last digits from one system to another. Pinned as this
+// build computes them; a change of the method may change them.
+TEST(FCriticalValue, GivesTheSameBitsOnEverySystem) {
+    const struct {
+        double alpha, d1, d2, value;
+    } cases[] = {
+        {0.001, 3, 26, 0x1.d6dbe77e93ea1p+2}, {0.001, 3, 23, 0x1.eace185c202f4p+2},
+        {0.05, 3, 10, 0x1.daa86bed5b553p+1},  {1e-10, 3, 98301, 0x1.084a42bc6cab5p+4},
+        {0.01, 1, 1, 0x1.fa85c841e1739p+11},  {0.001, 3, 2, 0x1.f39553d0c70d5p+9},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FCriticalValue(c.alpha, c.d1, c.d2), c.value)
+            << c.alpha << " " << c.d1 << " " << c.d2;
+    EXPECT_EQ(FUpperTail(7.5, 3, 26), 0x1.d5403d606a4cp-11);
+    EXPECT_EQ(FUpperTail(2.0, 3, 10), 0x1.6c8f25c8fa1d2p-3);
+}
+
 TEST(FUpperTail, IsOneAtZeroAndFallsToZero) {
     EXPECT_EQ(FUpperTail(0, 3, 10), 1.0);
     EXPECT_EQ(FUpperTail(-1, 3, 10), 1.0);

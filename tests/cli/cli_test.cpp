@@ -19,13 +19,13 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "adjustment/adjustment_report.h"
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
 #include "estimation/estimate.h"
-#include "json_value.h"
 #include "testkit.h"
 #include "textio/encoding.h"
 
@@ -166,6 +166,16 @@ Outcome Cli(const testkit::TempDir &folder, std::vector<std::string> args,
     for (const char *name : {".stdin", ".stdout", ".stderr"})
         std::filesystem::remove(testkit::Fs(folder.Path(name)));
     return run;
+}
+
+// The one object that --json prints, read as strictly as RFC 8259 has it
+// (no doubled or trailing commas, no bare control characters, no 01 or nan),
+// keys in their order; discarded, and the test failed, when it is not JSON.
+nlohmann::ordered_json ParsedJson(const std::string &text) {
+    auto json = nlohmann::ordered_json::parse(text, nullptr, /*allow_exceptions=*/false);
+    EXPECT_FALSE(json.is_discarded()) << text;
+    EXPECT_TRUE(json.is_object()) << text;
+    return json;
 }
 
 // PROJ's cct, where it is installed (never on Windows here).
@@ -325,39 +335,54 @@ TEST(KovarimCli, AdjustsTheExampleAsTheCoreDoes) {
             << encoding;
         EXPECT_EQ(ReadParameterFile(cli.Path("p.txt")), a.params) << encoding;
 
-        const auto json = testkit::JsonReader::Read(run.out);
-        ASSERT_TRUE(json) << run.out;
-        const testkit::JsonValue &j = *json;
-        const char *keys[] = {"DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
+        const nlohmann::ordered_json j = ParsedJson(run.out);
+        ASSERT_TRUE(j.is_object());
+        // Scripts may rely on the keys and their order.
+        std::vector<std::string> keys, pointKeys;
+        for (const auto &[key, value] : j.items())
+            keys.push_back(key);
+        for (const auto &[key, value] : j.at("points").at(0).items())
+            pointKeys.push_back(key);
+        EXPECT_EQ(keys, (std::vector<std::string>{
+                            "file", "report", "params", "sigma", "sigma0", "redundancy", "alpha",
+                            "critical_used", "critical_others", "centroid", "centroid_translation",
+                            "centroid_translation_sigma", "correlation", "robust_limit", "points",
+                            "check_rms", "triple", "triple_params"}));
+        EXPECT_EQ(pointKeys,
+                  (std::vector<std::string>{"name", "state", "residual", "test", "critical",
+                                            "passed", "redundancy_numbers", "set_aside_at_start"}));
+        const char *names7[] = {"DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
         for (int n = DX; n <= RotZ; ++n) {
-            EXPECT_EQ(j["params"][keys[n - 1]].number, a.params[n]) << keys[n - 1];
-            EXPECT_EQ(j["sigma"][keys[n - 1]].number, a.sigma[n]) << keys[n - 1];
+            EXPECT_EQ(j.at("params").at(names7[n - 1]).get<double>(), a.params[n]) << n;
+            EXPECT_EQ(j.at("sigma").at(names7[n - 1]).get<double>(), a.sigma[n]) << n;
         }
-        EXPECT_EQ(j["sigma0"].number, a.sigma0);
+        EXPECT_EQ(j.at("sigma0").get<double>(), a.sigma0);
         EXPECT_GT(a.sigma0, 0.001);
         EXPECT_LT(a.sigma0, 0.005);
-        EXPECT_EQ(j["redundancy"].number, 26);
-        EXPECT_EQ(j["centroid"][0].number, a.centroid.X);
-        EXPECT_EQ(j["centroid_translation"][2].number, a.centroidShift[2]);
-        ASSERT_EQ(j["correlation"].array.size(), 7u);
+        EXPECT_EQ(j.at("redundancy"), 26);
+        EXPECT_EQ(j.at("critical_used").get<double>(), a.criticalUsed);
+        EXPECT_EQ(j.at("centroid").at(0).get<double>(), a.centroid.X);
+        EXPECT_EQ(j.at("centroid_translation").at(2).get<double>(), a.centroidShift[2]);
+        ASSERT_EQ(j.at("correlation").size(), 7u);
         for (int k = 0; k < 7; ++k) {
-            ASSERT_EQ(j["correlation"][k].array.size(), 7u);
-            EXPECT_EQ(j["correlation"][k][k].number, 1.0);
-            EXPECT_EQ(j["correlation"][k][6 - k].number, a.correlation[k][6 - k]);
+            ASSERT_EQ(j.at("correlation").at(k).size(), 7u);
+            EXPECT_EQ(j.at("correlation").at(k).at(k).get<double>(), 1.0);
+            EXPECT_EQ(j.at("correlation").at(k).at(6 - k).get<double>(), a.correlation[k][6 - k]);
         }
         const std::vector<std::string> names = {"王家庄", "李村", "GPS03", "张庄", "石桥", "GPS06",
                                                 "东山",   "西岭", "GPS09", "南湾", "北塔", "GPS12"};
-        ASSERT_EQ(j["points"].array.size(), names.size());
+        ASSERT_EQ(j.at("points").size(), names.size());
         for (std::size_t i = 0; i < names.size(); ++i) {
-            const testkit::JsonValue &p = j["points"][i];
-            EXPECT_EQ(p["name"].string, names[i]);
-            EXPECT_EQ(p["state"].string, names[i] == "东山" ? "blunder" : "used") << names[i];
-            EXPECT_EQ(p["residual"][0].number, a.points[i].residual[0]) << names[i];
-            EXPECT_EQ(p["test"].number, *a.points[i].test) << names[i];
+            const nlohmann::ordered_json &p = j.at("points").at(i);
+            EXPECT_EQ(p.at("name"), names[i]);
+            EXPECT_EQ(p.at("state"), names[i] == "东山" ? "blunder" : "used") << names[i];
+            EXPECT_EQ(p.at("residual").at(0).get<double>(), a.points[i].residual[0]) << names[i];
+            EXPECT_EQ(p.at("test").get<double>(), *a.points[i].test) << names[i];
+            EXPECT_EQ(p.at("passed"), names[i] != "东山") << names[i];
         }
-        EXPECT_EQ(j["triple"][0].string, "GPS03");
-        EXPECT_EQ(j["triple"][1].string, "石桥");
-        EXPECT_EQ(j["triple"][2].string, "GPS12");
+        EXPECT_EQ(j.at("robust_limit").get<double>(), a.robustLimit);
+        EXPECT_EQ(j.at("triple"), (std::vector<std::string>{"GPS03", "石桥", "GPS12"}));
+        EXPECT_TRUE(j.at("check_rms").is_null());
     }
 }
 
@@ -405,14 +430,14 @@ TEST(KovarimCli, AdjustsWithCheckPointsAlphaAndAnyName) {
     const Outcome checked = Cli(dir, {"adjust", "gps.txt", "--check", "北塔,GPS09", "--check=GPS06",
                                       "--alpha", "0.01", "--json"});
     ASSERT_EQ(checked.status, 0) << checked.err;
-    const auto j = testkit::JsonReader::Read(checked.out);
-    ASSERT_TRUE(j) << checked.out;
-    EXPECT_EQ((*j)["alpha"].number, 0.01);
+    const nlohmann::ordered_json j = ParsedJson(checked.out);
+    ASSERT_TRUE(j.is_object());
+    EXPECT_EQ(j.at("alpha").get<double>(), 0.01);
     int checks = 0;
-    for (const testkit::JsonValue &p : (*j)["points"].array)
-        checks += p["state"].string == "check";
+    for (const auto &p : j.at("points"))
+        checks += p.at("state") == "check";
     EXPECT_EQ(checks, 3);
-    EXPECT_EQ((*j)["check_rms"].array.size(), 4u);
+    EXPECT_EQ(j.at("check_rms").size(), 4u);
 
     std::string odd;
     const char *names[] = {"Q\"1", "B\\2", "C\t3", "D4", "E/5"};
@@ -426,10 +451,48 @@ TEST(KovarimCli, AdjustsWithCheckPointsAlphaAndAnyName) {
     dir.Write("odd.txt", odd);
     const Outcome run = Cli(dir, {"adjust", "odd.txt", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
-    const auto k = testkit::JsonReader::Read(run.out);
-    ASSERT_TRUE(k) << run.out;
+    const nlohmann::ordered_json k = ParsedJson(run.out);
+    ASSERT_TRUE(k.is_object());
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ((*k)["points"][i]["name"].string, names[i]);
+        EXPECT_EQ(k.at("points").at(i).at("name"), names[i]);
+}
+
+// --check takes the names as the file writes them: a name in double quotes
+// whole, commas and all, blanks around a name dropped.
+TEST(KovarimCli, ChecksPointsNamedAsTheFileQuotesThem) {
+    testkit::TempDir dir;
+    std::string points = Example("common_points.txt");
+    points.replace(points.find("GPS06,"), 6, "\"P,1\",");
+    dir.Write("gps.txt", points);
+    const struct {
+        const char *name;
+        std::vector<std::string> check;
+    } cases[] = {
+        {"quoted, then plain", {"\"P,1\",GPS09"}},
+        {"blanks around", {" \"P,1\" , GPS09 "}},
+        {"in two options", {"GPS09", "\"P,1\""}},
+        {"an empty name between", {"\"P,1\",,GPS09,"}},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"adjust", "gps.txt", "--json"};
+        for (const std::string &list : c.check)
+            args.insert(args.end(), {"--check", list});
+        const Outcome run = Cli(dir, args);
+        ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+        const nlohmann::ordered_json j = ParsedJson(run.out);
+        ASSERT_TRUE(j.is_object()) << c.name;
+        std::vector<std::string> checked;
+        for (const auto &p : j.at("points"))
+            if (p.at("state") == "check")
+                checked.push_back(p.at("name"));
+        EXPECT_EQ(checked, (std::vector<std::string>{"P,1", "GPS09"})) << c.name;
+    }
+    const Outcome open = Cli(dir, {"adjust", "gps.txt", "--check", "\"P,1,GPS09"});
+    EXPECT_EQ(open.status, 2);
+    EXPECT_NE(open.err.find("--check 中的引号没有闭合"), std::string::npos) << open.err;
+    const Outcome unquoted = Cli(dir, {"adjust", "gps.txt", "--check", "P,1"});
+    EXPECT_EQ(unquoted.status, 1); // "P" and "1": no such points
+    EXPECT_NE(unquoted.err.find("检核点 “P” 不在文件中"), std::string::npos) << unquoted.err;
 }
 
 // Failures say why on standard error and leave standard output empty.
@@ -456,6 +519,10 @@ TEST(KovarimCli, ExitsWithTwoForAWrongCommandLineAndOneForBadInput) {
         {"too many values", {"point", "--params", "p.txt", "1", "2", "3", "4"}, 2, "参数个数"},
         {"--inverse for estimate", {"estimate", "two.txt", "--inverse"}, 2, "--inverse"},
         {"--json for estimate", {"estimate", "two.txt", "--json"}, 2, "adjust"},
+        {"--quiet for convert",
+         {"convert", "--params", "p.txt", "pts.txt", "--quiet"},
+         2,
+         "--quiet 只用于 estimate 和 adjust"},
         {"--alpha out of range", {"adjust", "two.txt", "--alpha", "0.06"}, 2, "--alpha"},
         {"--alpha not a number", {"adjust", "two.txt", "--alpha=x"}, 2, "--alpha"},
         {"--check without names", {"adjust", "two.txt", "--check"}, 2, "--check"},
@@ -524,6 +591,32 @@ TEST(KovarimCli, ReplacesAnOutputOnlyWithForce) {
     EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "keep me");
     EXPECT_EQ(Cli(dir, {"convert", "--force", "--params", "p.txt", "pts.txt"}).status, 0);
     EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "\"P1\",1,2,3,1,2,3\r\n");
+}
+
+// convert --force onto a disk that fills up: the old output stays whole and
+// nothing of the new one is left, not even a last record cut in the middle of
+// a number.
+TEST(KovarimCli, ConvertOntoAFullDiskLeavesTheOldOutputWhole) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no file size limit to be had on Windows";
+#else
+    testkit::TempDir dir;
+    dir.Write("p.txt", ParameterFileText(Params{}, "x", "A", "B", "C"));
+    std::string many;
+    for (int i = 0; i < 5000; ++i)
+        many += "P" + std::to_string(i) + ",2860321.78,592341.79,12.345\r\n";
+    dir.Write("pts.txt", many);
+    dir.Write("ptsto", "old output");
+    Outcome run;
+    {
+        testkit::FileSizeLimit limit(100000);
+        run = Cli(dir, {"convert", "--force", "--params", "p.txt", "pts.txt"});
+    }
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ptsto"), std::string::npos) << run.err;
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("ptsto")), "old output");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"p.txt", "pts.txt", "ptsto"}));
+#endif
 }
 
 // No command destroys its own input or output: what would is refused before
@@ -793,6 +886,61 @@ TEST(KovarimCli, FailsWhenStandardOutputCannotBeWritten) {
     EXPECT_EQ(full.status, 1) << full.err;
     EXPECT_EQ(testkit::ReadBytes(dir.Path("gps七参数精度评估.txt")), "old report");
 #endif
+}
+
+// A parameter file that can be written but not replaced (another user's, in
+// a folder with the sticky bit; on Windows, held open by an editor that
+// shares no deletion): the report is not replaced either, whether there was
+// one or not, and the message says that nothing changed.
+TEST(KovarimCli, PutsTheReportAndTheParameterFileInPlaceTogetherOrNeither) {
+#ifndef _WIN32
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to make a file of another user's";
+#endif
+    for (const char *command : {"estimate", "adjust"})
+        for (const bool hadReport : {true, false}) {
+            const std::string name = std::string(command) + (hadReport ? ", old report" : "");
+            testkit::TempDir dir;
+            dir.Write("gps.txt", Example("common_points.txt"));
+            const std::string report = command == std::string("estimate") ? "gps七参数精度评估.txt"
+                                                                          : "gps七参数平差报告.txt";
+            const std::string params = dir.Write("p.txt", "old parameters");
+            const std::vector<std::string> args = {command, "gps.txt", "--params", "p.txt"};
+#ifdef _WIN32
+            if (hadReport)
+                dir.Write(report, "old report");
+            const HANDLE editor = CreateFileW(Wide(params).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(editor, INVALID_HANDLE_VALUE);
+            const Outcome run = Cli(dir, args);
+            CloseHandle(editor);
+            const std::string said = std::to_string(run.status) + " " + run.err;
+#else
+            namespace fs = std::filesystem;
+            fs::permissions(dir.Path(""), fs::perms::all | fs::perms::sticky_bit);
+            fs::permissions(params, fs::perms::owner_read | fs::perms::owner_write |
+                                        fs::perms::group_read | fs::perms::group_write |
+                                        fs::perms::others_read | fs::perms::others_write);
+            const std::string said = testkit::AsNobody([&] {
+                if (hadReport)
+                    dir.Write(report, "old report");
+                const Outcome run = Cli(dir, args);
+                return std::to_string(run.status) + " " + run.err;
+            });
+#endif
+            EXPECT_EQ(said.substr(0, 2), "1 ") << name << ": " << said;
+            EXPECT_NE(said.find("p.txt"), std::string::npos) << name << ": " << said;
+            EXPECT_NE(said.find("没有改变任何文件，原有文件都保持原样"), std::string::npos)
+                << name << ": " << said;
+            EXPECT_EQ(testkit::ReadBytes(params), "old parameters") << name;
+            std::vector<std::string> expected = {"gps.txt", "p.txt"};
+            if (hadReport) {
+                EXPECT_EQ(testkit::ReadBytes(dir.Path(report)), "old report") << name;
+                expected.insert(expected.begin() + 1, report);
+            }
+            EXPECT_EQ(dir.Names(), expected) << name << ": a file appeared or went";
+        }
 }
 
 // One decimal slip in one line: the report shows it, and the triple leaves it out.

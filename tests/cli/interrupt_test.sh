@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# interrupt_test.sh CLI: Ctrl-C (or a kill) during a long estimation or
-# adjustment ends kovarim-cli with status 130; the parameter file keeps its
-# bytes and no report and no temporary file of ours is left in the folder.
+# interrupt_test.sh CLI...: Ctrl-C, a kill, a closed terminal (SIGHUP), a
+# pipe read no more (SIGPIPE) or Ctrl-\ (SIGQUIT) during a long estimation or
+# adjustment, or during a conversion that waits for its input, ends
+# kovarim-cli with status 130; the parameter file and the old output keep
+# their bytes and no report and no temporary file of ours is left in the
+# folder. CLI... is a program and whatever runs it: under wine (a program
+# ending in .exe) only SIGINT, which wine hands on as Ctrl+C, means anything
+# to the program.
 set -uo pipefail
-cli=$1
+cli=("$@")
+windows=0
+[[ "${cli[-1]}" == *.exe ]] && windows=1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -15,6 +22,7 @@ awk 'BEGIN {
         printf "P%d,%d,%d,%d,%.3f,%.3f,%.3f\r\n", i, x, y, z, x - 93, y + 30, z + 7
     }
 }' >points.txt
+printf 'DX = 0\nDY = 0\nDZ = 0\nScale = 0\nRotX = 0\nRotY = 0\nRotZ = 0\n' >zero.txt
 
 set -m # background runs that take SIGINT, as from a terminal
 failures=0
@@ -22,19 +30,49 @@ fail() {
     echo "FAILED: $*"
     failures=$((failures + 1))
 }
-for run in "estimate INT" "adjust TERM"; do
+# check WHAT STATUS: status 130 and nothing changed or left behind
+check() {
+    [ "$2" -eq 130 ] || fail "$1: status $2: $(cat error.txt)"
+    [ "$(cat params.txt)" = "old parameters" ] || fail "$1: the parameter file changed"
+    [ "$(cat out.txt)" = "old output" ] || fail "$1: the output changed"
+    left=$(ls -A | grep -v -x -e points.txt -e zero.txt -e params.txt -e out.txt -e error.txt -e input)
+    [ -z "$left" ] || fail "$1 left: $left"
+    [ "$2" -eq 130 ] && echo "stopped: $1"
+}
+runs=("estimate INT" "adjust TERM" "estimate HUP" "adjust HUP" "estimate PIPE" "adjust PIPE"
+    "estimate QUIT" "adjust QUIT")
+[ "$windows" -eq 1 ] && runs=("estimate INT" "adjust INT")
+for run in "${runs[@]}"; do
     read -r command signal <<<"$run"
     echo "old parameters" >params.txt
-    "$cli" "$command" points.txt --params params.txt >/dev/null 2>error.txt &
+    echo "old output" >out.txt
+    "${cli[@]}" "$command" points.txt --params params.txt >/dev/null 2>error.txt &
+    pid=$!
+    sleep 1
+    kill -s "$signal" "$pid"
+    wait "$pid"
+    check "$command on SIG$signal" $?
+done
+
+# A conversion whose input waits (a pipe whose writer says nothing more):
+# the signal ends the wait, and the old output stays. (On Windows Ctrl+C does
+# not end a read that waits.)
+[ "$windows" -eq 1 ] && exit $((failures > 0))
+mkfifo input
+for signal in INT HUP TERM; do
+    echo "old parameters" >params.txt
+    echo "old output" >out.txt
+    { head -c 100000 points.txt | cut -d, -f1-4 && sleep 30; } >input &
+    writer=$!
+    "${cli[@]}" convert --force --params zero.txt input out.txt >/dev/null 2>error.txt &
     pid=$!
     sleep 1
     kill -s "$signal" "$pid"
     wait "$pid"
     status=$?
-    [ "$status" -eq 130 ] || fail "$command, SIG$signal: status $status: $(cat error.txt)"
-    [ "$(cat params.txt)" = "old parameters" ] || fail "$command: the parameter file changed"
-    left=$(ls -A | grep -v -x -e points.txt -e params.txt -e error.txt)
-    [ -z "$left" ] || fail "$command left: $left"
-    [ "$status" -eq 130 ] && echo "stopped: $command on SIG$signal"
+    kill -- -"$writer" 2>/dev/null # and its sleep
+    wait "$writer" 2>/dev/null
+    check "convert on SIG$signal" $status
 done
+rm -f input
 exit $((failures > 0))

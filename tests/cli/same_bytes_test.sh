@@ -3,7 +3,8 @@
 # whatever runs it, wine for Windows) gives, byte for byte, the files kept in
 # the tree for the example files: the window's report and batch output
 # (tests/e2e/expected/) and the command's own parameter files, adjustment
-# report and point output (tests/cli/expected/, made by the Linux build).
+# report, its --json and point output (tests/cli/expected/, made by the
+# Linux build).
 set -uo pipefail
 source_dir=$1
 shift
@@ -63,6 +64,9 @@ same "point output" point.txt "$expected_cli/point.txt"
 run "adjust" adjust common_points.txt --params adjusted.txt
 same "adjustment report" "common_points七参数平差报告.txt" "$expected_cli/adjustment_report.txt"
 same "adjusted parameter file" adjusted.txt "$expected_cli/adjusted_params.txt"
+run "adjust --json" adjust common_points.txt --json
+cp "$work/.out" adjust.json
+same "adjust --json" adjust.json "$expected_cli/adjust.json"
 
 # A weak best triple: the finding on standard error, and the adjustment
 # report the window writes when the user takes the adjusted parameters.

@@ -34,7 +34,7 @@ TEST(ConvertFile, WritesOneLinePerRecord) {
         {"small values in plain form", "P1,0.00001,0.5,3", "\"P1\",0.00001,0.5,3,0,0.5,3\r\n"},
         {"quoted name with a comma", "\"P,1\",1,2,3\r\n", "\"P,1\",1,2,3,1,2,3\r\n"},
         {"GBK name", "\xB5\xE3\xC8\xFD,1,2,3\r\n", "\"\xB5\xE3\xC8\xFD\",1,2,3,1,2,3\r\n"},
-        {"empty fields count as 0", "P1,,2,\r\n", "\"P1\",,2,,0,2,0\r\n"},
+        {"an empty height counts as 0", "P1,1,2,\r\n", "\"P1\",1,2,,1,2,0\r\n"},
         {"blank lines between and before records are skipped",
          "\r\n\r\n1,1,2,3\r\n\r\n \t \r\n2,4,5,6\r\n", "1,1,2,3,1,2,3\r\n2,4,5,6,4,5,6\r\n"},
         {"UTF-8 names pass through", "石桥,1,2,3\r\n", "\"石桥\",1,2,3,1,2,3\r\n"},
@@ -70,6 +70,11 @@ TEST(ConvertFile, StopsAtABadRecordKeepingTheLinesBefore) {
     } cases[] = {
         {"text coordinate", "P1,1,2,3\r\nP2,4,abc,6\r\nP3,7,8,9\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
          "第 2 条记录的坐标 y “abc” 不是数值（点号 “P2”）。前 1 条记录已转换并写入输出文件"},
+        {"an empty x", "P1,1,2,3\r\nP2,,5,6\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
+         "第 2 条记录的坐标 x 为空（点号 “P2”）。前 1 条记录已转换并写入输出文件"},
+        {"a blank y", "P1, 1,  ,3\r\n", "<none>", 1,
+         "第 1 条记录的坐标 y 为空（点号 “P1”）。没有写入任何记录，也没有创建输出文件"},
+        {"an empty x and y", ",,,\r\n", "<none>", 1, "第 1 条记录的坐标 x 为空。"},
         {"three fields", "P1,1,2,3\r\nP2,4,5\r\n", "\"P1\",1,2,3,1,2,3\r\n", 2,
          "应有 4 个字段（点号,x,y,z），实际有 3 个"},
         {"an extra code column",
@@ -200,14 +205,29 @@ TEST(ConvertFile, FailureBeforeTheFirstLineLeavesTheOldOutput) {
     }
 }
 
+// A bad record further on: the records before it replace the old output, as
+// they would have been written into it, and nothing else is left.
+TEST(ConvertFile, ABadRecordAfterTheFirstPutsTheRecordsBeforeItInPlace) {
+    testkit::TempDir dir;
+    const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\nP2,4,x,6\r\n");
+    const std::string output = dir.Write("ptsto", "old output");
+    const Error e =
+        testkit::ErrorThrownBy([&] { ConvertFile(input, output, Params{}, [] { return true; }); });
+    EXPECT_NE(std::string(e.what()).find("前 1 条记录已转换并写入输出文件"), std::string::npos)
+        << e.what();
+    EXPECT_EQ(testkit::ReadBytes(output), "\"P1\",1,2,3,1,2,3\r\n");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"pts.txt", "ptsto"}));
+}
+
 TEST(ConvertFile, ReportsAnOutputThatCannotBeWritten) {
     testkit::TempDir dir;
     const std::string input = dir.Write("pts.txt", "P1,1,2,3\r\n");
     const struct {
         std::string output;
-        const char *says;
+        std::string says;
     } cases[] = {
-        {dir.Path("no/such/folder/out"), "无法创建或写入文件（找不到该文件或文件夹）"},
+        {dir.Path("no/such/folder/out"),
+         "无法在文件夹 " + dir.Path("no/such/folder") + " 中写入文件（找不到该文件或文件夹）"},
 #ifndef _WIN32 // Windows has no full device
         {"/dev/full", "写入文件失败（磁盘已满）"},
 #endif

@@ -3,11 +3,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
-
-#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -57,27 +54,6 @@ std::vector<Unwritable> UnwritableTargets(const testkit::TempDir &) {
             {"read-only folder", "/sys/kernel/kovarim-out"}};
 }
 
-// Files stop growing at `bytes` while it lives: a write past that fails as on
-// a full disk (EFBIG; the signal that would come with it is ignored).
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        signal_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, signal_);
-    }
-
-  private:
-    rlimit saved_{};
-    void (*signal_)(int) = nullptr;
-};
-
 #endif
 
 // The window's road: the parameters are taken only once the report is in place.
@@ -112,7 +88,7 @@ TEST(Faults, ReportThatCannotBeWrittenChangesNothing) {
         std::string error;
         {
 #ifndef _WIN32
-            std::optional<FileSizeLimit> limit;
+            std::optional<testkit::FileSizeLimit> limit;
             if (c.diskFull)
                 limit.emplace(100);
 #endif
@@ -139,6 +115,40 @@ TEST(Faults, BatchOutputThatCannotBeWrittenIsReportedAndTheInputStays) {
         EXPECT_NE(error.find(target.target), std::string::npos) << target.name << ": " << error;
         EXPECT_EQ(testkit::ReadBytes(input), "P1,1,2,3\r\n") << target.name;
     }
+}
+
+// A disk that fills up in the middle of a batch: the old output stays whole
+// (after OK on the question too), and no part of the new one is left, not
+// even a last record cut in the middle of a number.
+TEST(Faults, BatchOutputOntoAFullDiskLeavesTheOldOutputWhole) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no file size limit to be had on Windows";
+#else
+    std::string many;
+    for (int i = 0; i < 5000; ++i)
+        many += "P" + std::to_string(i) + ",2860321.78,592341.79,12.345\r\n";
+    for (const bool existed : {true, false}) {
+        testkit::TempDir dir;
+        const std::string input = dir.Write("pts.txt", many);
+        const std::string output = dir.Path("ptsto");
+        if (existed)
+            dir.Write("ptsto", "old output");
+        std::string error;
+        {
+            testkit::FileSizeLimit limit(
+                100000); // the input is about 175 KB, its output twice that
+            error = ErrorOf([&] { ConvertFile(input, output, Params{}, [] { return true; }); });
+        }
+        EXPECT_NE(error.find(output), std::string::npos) << error;
+        EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+        std::vector<std::string> names = {"pts.txt"};
+        if (existed) {
+            EXPECT_EQ(testkit::ReadBytes(output), "old output");
+            names.push_back("ptsto");
+        }
+        EXPECT_EQ(dir.Names(), names) << existed;
+    }
+#endif
 }
 
 TEST(Faults, ReadOnlyFolderRefusesTheReport) {
