@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/error.h"
+#include "conversion/system_conversion.h"
 #include "textio/field_reader.h"
 #include "textio/number_text.h"
 #include "textio/path_names.h"
@@ -64,6 +65,46 @@ double Coordinate(const FieldReader &reader, long long record, const Line &line,
     throw Error::AtField(reader.path(), field.line, index + 1, what);
 }
 
+// A record's point name for a message: "（点号 “P1”）", or nothing.
+std::string NameNote(const FieldReader &reader, const Line &line) {
+    const std::string name = QuotedForMessage(ToUtf8(line.fields[0].bytes, reader.encoding()));
+    return name.empty() ? std::string() : "（点号" + name + "）";
+}
+
+// A value of the source system of `conversion` (fields 2 to 4): a number, or
+// a quoted one, read in the system's form (ddd.mmssss is no decimal
+// number); an empty height counts as 0, an empty B, L, x or y is refused.
+double SystemValue(const FieldReader &reader, const SystemConversion &conversion, long long record,
+                   const Line &line, int index) {
+    const Field &field = line.fields[index];
+    const int k = index - 1;
+    const bool decimal = FormOf(conversion.source(), k) != ValueForm::Dms;
+    if (field.kind == FieldKind::Number && decimal)
+        return field.number;
+    std::string why;
+    if (field.kind == FieldKind::Empty) {
+        if (index == 3)
+            return 0.0;
+        why = " 为空";
+    } else {
+        const ParsedNumber parsed = ParseFieldNumber(field.bytes);
+        if (parsed.status == NumberParse::Ok) {
+            try {
+                return decimal ? parsed.value : conversion.Read(k, field.bytes);
+            } catch (const Error &e) {
+                throw Error::AtField(reader.path(), field.line, index + 1,
+                                     RecordText(record) + "：" + e.problem() +
+                                         NameNote(reader, line));
+            }
+        }
+        why = QuotedForMessage(ToUtf8(field.bytes, reader.encoding())) +
+              (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值");
+    }
+    throw Error::AtField(reader.path(), field.line, index + 1,
+                         RecordText(record) + "的坐标 " + ValueName(conversion.source(), k) + why +
+                             NameNote(reader, line));
+}
+
 // What became of the output when the input failed at a record.
 std::string OutputNote(long long written, bool outputExisted) {
     if (written == 0)
@@ -87,8 +128,7 @@ bool IsEmptyFile(const std::string &path) {
 // A device or a pipe has no length and cannot be replaced: it is written as
 // it stands, without a question, the lines as they come.
 BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath,
-                               const Params &params, Direction direction,
-                               const std::atomic<bool> *stop) {
+                               const SystemConversion &conversion, const std::atomic<bool> *stop) {
     TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
     bool started = false;
     auto start = [&] {
@@ -101,7 +141,7 @@ BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath
     };
     long long converted = 0;
     try {
-        ConvertRecords(input, params, write, converted, direction, stop);
+        ConvertRecords(input, conversion, write, converted, stop);
     } catch (const Error &e) {
         if (e.file() != input.path())
             throw;
@@ -124,6 +164,13 @@ std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
 void ConvertRecords(FieldReader &input, const Params &params,
                     const std::function<void(std::string_view)> &write, long long &converted,
                     Direction direction, const std::atomic<bool> *stop) {
+    ConvertRecords(input, SystemConversion(PointSystems{}, params, direction), write, converted,
+                   stop);
+}
+
+void ConvertRecords(FieldReader &input, const SystemConversion &conversion,
+                    const std::function<void(std::string_view)> &write, long long &converted,
+                    const std::atomic<bool> *stop) {
     const auto stopped = [stop] {
         return stop != nullptr && stop->load(std::memory_order_relaxed);
     };
@@ -139,11 +186,40 @@ void ConvertRecords(FieldReader &input, const Params &params,
     };
     long long records = 0; // converted, not all of them handed on yet
     try {
+        const CoordinateSystem &source = conversion.source();
+        const std::string layout = conversion.Cartesian()
+                                       ? std::string("点号,x,y,z")
+                                       : std::string("点号,") + ValueName(source, 0) + "," +
+                                             ValueName(source, 1) + "," + ValueName(source, 2);
         Line line;
-        while (input.NextRecord(kFieldsPerRecord, "点号,x,y,z", line)) {
+        while (input.NextRecord(kFieldsPerRecord, layout.c_str(), line)) {
             if (stopped())
                 throw ConversionStopped{};
             const long long record = records + 1;
+            if (!conversion.Cartesian()) {
+                const Values from = {SystemValue(input, conversion, record, line, 1),
+                                     SystemValue(input, conversion, record, line, 2),
+                                     SystemValue(input, conversion, record, line, 3)};
+                for (int f = 0; f < kFieldsPerRecord; ++f) {
+                    AppendDelimited(text, line.fields[f]);
+                    text += ',';
+                }
+                try {
+                    conversion.Append(text, conversion.Convert(from), ',');
+                } catch (const Error &e) {
+                    const Error placed = PlacedInFile(e, inputPath, line.number, 2);
+                    throw placed.Restated(RecordText(record) + "：" + placed.problem() +
+                                          NameNote(input, line));
+                }
+                text += "\r\n";
+                complete = text.size();
+                records = record;
+                if (complete >= kBlockBytes)
+                    flush();
+                continue;
+            }
+            const Params &params = conversion.params();
+            const Direction direction = conversion.direction();
             const double X = Coordinate(input, record, line, 1);
             const double Y = Coordinate(input, record, line, 2);
             const double Z = Coordinate(input, record, line, 3);
@@ -186,19 +262,35 @@ void ConvertRecords(FieldReader &input, const Params &params,
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
                          const Params &params, const std::function<bool()> &confirmReplace,
                          Direction direction, const std::atomic<bool> *stop) {
-    // Replacing the output would delete the input before it is read.
-    if (platform::SameFile(inputPath, outputPath))
-        throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
-    // The input first: when it cannot be read, the old output stays as it is.
-    FieldReader input(inputPath);
-    return ConvertFile(input, outputPath, params, confirmReplace, direction, stop);
+    return ConvertFile(inputPath, outputPath, SystemConversion(PointSystems{}, params, direction),
+                       confirmReplace, stop);
 }
 
 BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
                          const std::function<bool()> &confirmReplace, Direction direction,
                          const std::atomic<bool> *stop) {
+    return ConvertFile(input, outputPath, SystemConversion(PointSystems{}, params, direction),
+                       confirmReplace, stop);
+}
+
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const SystemConversion &conversion,
+                         const std::function<bool()> &confirmReplace,
+                         const std::atomic<bool> *stop) {
+    // Replacing the output would delete the input before it is read.
+    if (platform::SameFile(inputPath, outputPath))
+        throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
+    // The input first: when it cannot be read, the old output stays as it is.
+    FieldReader input(inputPath);
+    return ConvertFile(input, outputPath, conversion, confirmReplace, stop);
+}
+
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
+                         const SystemConversion &conversion,
+                         const std::function<bool()> &confirmReplace,
+                         const std::atomic<bool> *stop) {
     if (platform::KindOf(outputPath) == platform::Kind::Other)
-        return ConvertIntoDevice(input, outputPath, params, direction, stop);
+        return ConvertIntoDevice(input, outputPath, conversion, stop);
     const bool outputExisted = platform::KindOf(outputPath) != platform::Kind::Missing;
     // Written beside the old output, which stays whole until the new one is
     // complete; a failure to write leaves no part of the new one.
@@ -210,13 +302,17 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
     long long converted = 0;
     try {
         ConvertRecords(
-            input, params, [&](std::string_view lines) { output.writer().Write(lines); }, converted,
-            direction, stop);
+            input, conversion, [&](std::string_view lines) { output.writer().Write(lines); },
+            converted, stop);
     } catch (const Error &e) {
         if (e.file() != input.path())
             throw; // the output's own failure names the output
         // A bad record: the records before it are the output, as a user of the
-        // file expects; none, and the old output stays.
+        // file expects; none, and the old output stays. Between coordinate
+        // systems a refused value writes nothing at all: a file of grid
+        // coordinates cut short at a wrong zone would pass for a whole one.
+        if (!conversion.Cartesian())
+            converted = 0;
         if (converted > 0)
             output.Commit();
         throw e.Restated(e.problem() + "。" + OutputNote(converted, outputExisted));

@@ -11,8 +11,7 @@ std::optional<std::string> DifferentEllipsoids(const PointSystems &systems) {
     return "原坐标系 " + CoordinateSystemText(systems.from) + " 与新坐标系 " +
            CoordinateSystemText(systems.to) + " 的椭球不同（" +
            EllipsoidDescription(*systems.from.ellipsoid()) + " 与 " +
-           EllipsoidDescription(*systems.to.ellipsoid()) +
-           "），没有七参数不能换算：两个椭球之间的差别要由七参数给出";
+           EllipsoidDescription(*systems.to.ellipsoid()) + "），没有七参数不能换算";
 }
 
 SystemConversion::SystemConversion(const PointSystems &systems, const Params &params,

@@ -29,8 +29,11 @@ class SystemConversion {
 
     const CoordinateSystem &source() const { return source_; }
     const CoordinateSystem &target() const { return target_; }
-    // xyz to xyz with parameters: the conversion the window has always made.
+    // xyz to xyz with parameters: the conversion the window has always made,
+    // with these parameters in this direction.
     bool Cartesian() const { return cartesian_; }
+    const Params &params() const { return params_ ? *params_ : kNoParams; }
+    Direction direction() const { return direction_; }
 
     // The text of source value `index` read in its form (ddd.mmssss for
     // dms); Error with field() = index + 1.
@@ -50,6 +53,7 @@ class SystemConversion {
     void Append(std::string &out, const Values &values, char separator) const;
 
   private:
+    static constexpr Params kNoParams{};
     CoordinateSystem source_, target_;
     std::optional<Params> params_;
     Direction direction_ = Direction::Forward;
