@@ -8,9 +8,11 @@
 #          (the parameters estimated from examples/road_common_points.txt;
 #          convert --params, cct on the parameter file's proj line)
 #
-# Each is timed twice, alternating, and the faster of each kept. Prints the
-# times, the ratio cct/kovarim (2 or more is the goal) and the largest
-# difference of the written values from cct's.
+# Each is timed three times (KOVARIM_BENCH_RUNS), alternating, and the
+# fastest of each kept. Prints the wall times and the processor times (user
+# and system, all threads: what counts on a machine busy with other work),
+# the ratio cct/kovarim of both (2 or more is the goal) and the largest
+# difference of the written values from cct's (cct with 4 decimals, ours 3).
 #
 #   cmake --preset dev && cmake --build --preset dev && bench/systems_with_cct.sh [CLI]
 set -euo pipefail
@@ -44,40 +46,44 @@ grid_proj="+proj=pipeline +step +proj=axisswap +order=2,1 +step +proj=unitconver
  +xy_out=rad +step +proj=tmerc +lon_0=117 +k=1 +x_0=39500000 +y_0=0 +a=6378137 +rf=298.257222101
  +step +proj=axisswap +order=2,1"
 
-seconds() { # seconds COMMAND...: the wall time of one run
-    local start end
-    start=$(date +%s.%N)
-    "$@"
-    end=$(date +%s.%N)
-    python3 -c "print($end - $start)"
-}
-best() { python3 -c "import sys; print(min(map(float, sys.argv[1:])))" "$@"; }
-
 measure() { # measure NAME KOVARIM_ARGS... -- CCT_ARGS...
-    local name=$1 ours=() theirs=() k=() c=()
+    local name=$1 k=()
     shift
     while [ "$1" != -- ]; do k+=("$1"); shift; done
     shift
-    c=("$@")
-    for _ in 1 2; do
-        ours+=("$(seconds "$cli" convert --force "${k[@]}")")
-        theirs+=("$(seconds cct -d 4 -o "$work/$name.cct.out" "${c[@]}")")
-    done
-    python3 - "$work/$name" "$(best "${ours[@]}")" "$(best "${theirs[@]}")" <<'PY'
-import sys
-stem, ours, theirs = sys.argv[1], float(sys.argv[2]), float(sys.argv[3])
+    python3 - "$work/$name" "$runs" "$cli" "${k[@]}" -- "$@" <<'PY'
+import os, subprocess, sys, time
+stem, runs, cli = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+rest = sys.argv[4:]
+ours_args, theirs_args = rest[:rest.index("--")], rest[rest.index("--") + 1:]
+commands = {"kovarim": [cli, "convert", "--force", *ours_args],
+            "cct": ["cct", "-d", "4", "-o", stem + ".cct.out", *theirs_args]}
+wall = {k: [] for k in commands}
+cpu = {k: [] for k in commands}
+for _ in range(runs):  # alternating, so that both meet the same load
+    for name, command in commands.items():
+        start = time.perf_counter()
+        process = subprocess.Popen(command, stdout=subprocess.DEVNULL)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall[name].append(time.perf_counter() - start)
+        cpu[name].append(usage.ru_utime + usage.ru_stime)
+        if status != 0:
+            sys.exit(f"{name} failed")
 worst = 0.0
 with open(stem + ".out") as k, open(stem + ".cct.out") as c:
     for mine, its in zip(k, c):
         a = [float(v) for v in mine.strip().split(",")[4:7]]
         b = [float(v) for v in its.split()[:3]]
         worst = max(worst, *(abs(u - v) for u, v in zip(a, b)))
-name = stem.rsplit("/", 1)[1]
-print(f"{name}: kovarim-cli convert {ours:.2f} s   cct {theirs:.2f} s   "
-      f"ratio cct/kovarim {theirs / ours:.2f}   largest difference from cct {worst:.4f} m")
+w = {k: min(v) for k, v in wall.items()}
+t = {k: min(v) for k, v in cpu.items()}
+print(f"{stem.rsplit('/', 1)[1]}: kovarim-cli convert {w['kovarim']:.2f} s ({t['kovarim']:.2f} s CPU)"
+      f"   cct {w['cct']:.2f} s ({t['cct']:.2f} s CPU)   ratio cct/kovarim {w['cct'] / w['kovarim']:.2f}"
+      f" ({t['cct'] / t['kovarim']:.2f} in CPU time)   largest difference from cct {worst:.4f} m")
 PY
 }
 
+runs=${KOVARIM_BENCH_RUNS:-3}
 measure grid --from "$grid_from" --to "$grid_to" "$work/grid.txt" "$work/grid.out" \
     -- $grid_proj "$work/grid.cct"
 measure road --params "$work/road.params" "$work/road.txt" "$work/road.out" \

@@ -1,6 +1,9 @@
 #include "conversion/batch_conversion.h"
 
+#include <future>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "conversion/system_conversion.h"
@@ -29,7 +32,11 @@ void AppendDelimited(std::string &line, const Field &field) {
         line += '"';
         break;
     case FieldKind::Number:
-        AppendDelimitedNumber(line, field.number);
+        // Most fields stand in the file as they would be written: copied.
+        if (IsDelimitedNumberText(field.bytes))
+            line += field.bytes;
+        else
+            AppendDelimitedNumber(line, field.number);
         break;
     case FieldKind::Empty:
         break;
@@ -66,9 +73,12 @@ double Coordinate(const FieldReader &reader, long long record, const Line &line,
 }
 
 // A record's point name for a message: "（点号 “P1”）", or nothing.
-std::string NameNote(const FieldReader &reader, const Line &line) {
-    const std::string name = QuotedForMessage(ToUtf8(line.fields[0].bytes, reader.encoding()));
+std::string NameNote(const std::string &bytes, Encoding encoding) {
+    const std::string name = QuotedForMessage(ToUtf8(bytes, encoding));
     return name.empty() ? std::string() : "（点号" + name + "）";
+}
+std::string NameNote(const FieldReader &reader, const Line &line) {
+    return NameNote(line.fields[0].bytes, reader.encoding());
 }
 
 // A value of the source system of `conversion` (fields 2 to 4): a number, or
@@ -153,6 +163,137 @@ BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath
     return BatchOutcome::Converted;
 }
 
+// Records between coordinate systems, a block at a time, each block's
+// conversion on a thread of its own while the next block is read: the
+// geodesy takes more than half the time and gives the same bits on any
+// thread. What is handed on, and which error is said, is what one thread
+// would give: the blocks in file order, the first refused record's error.
+struct RecordBlock {
+    long long firstRecord = 1;
+    std::string echo;               // each record's four fields and commas, one after the other
+    std::vector<std::size_t> ends;  // where each record's echo ends in `echo`
+    std::vector<Values> values;     // in the source system
+    std::vector<long long> lines;   // the records' lines
+    std::vector<std::string> names; // their names' bytes, and the file's encoding so far
+    std::vector<Encoding> encodings;
+    std::size_t Size() const { return ends.size(); }
+};
+
+struct ConvertedBlock {
+    std::string text; // the whole lines of the records converted
+    long long records = 0;
+    std::optional<Error> error; // of the record after them
+};
+
+constexpr std::size_t kRecordsPerBlock = 2048;
+
+ConvertedBlock ConvertBlock(const RecordBlock &block, const SystemConversion &conversion,
+                            const std::string &inputPath) {
+    ConvertedBlock out;
+    out.text.reserve(block.echo.size() + 40 * block.Size());
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < block.Size(); ++i) {
+        const std::size_t before = out.text.size();
+        out.text.append(block.echo, start, block.ends[i] - start);
+        start = block.ends[i];
+        try {
+            conversion.Append(out.text, conversion.Convert(block.values[i]), ',');
+        } catch (const Error &e) {
+            out.text.resize(before);
+            const Error placed = PlacedInFile(e, inputPath, block.lines[i], 2);
+            out.error =
+                placed.Restated(RecordText(block.firstRecord + static_cast<long long>(i)) + "：" +
+                                placed.problem() + NameNote(block.names[i], block.encodings[i]));
+            break;
+        }
+        out.text += "\r\n";
+        ++out.records;
+    }
+    return out;
+}
+
+void ConvertSystemRecords(FieldReader &input, const SystemConversion &conversion,
+                          const std::function<void(std::string_view)> &write, long long &converted,
+                          const std::atomic<bool> *stop) {
+    const auto stopped = [stop] {
+        return stop != nullptr && stop->load(std::memory_order_relaxed);
+    };
+    const std::string &inputPath = input.path();
+    const CoordinateSystem &source = conversion.source();
+    const std::string layout = std::string("点号,") + ValueName(source, 0) + "," +
+                               ValueName(source, 1) + "," + ValueName(source, 2);
+    converted = 0;
+    // A block's lines handed on, in order; its error, if any, thrown.
+    const auto handOn = [&](ConvertedBlock done) {
+        if (!done.text.empty())
+            write(done.text);
+        converted += done.records;
+        if (done.error)
+            throw *done.error;
+    };
+    std::future<ConvertedBlock> pending;
+    std::unique_ptr<RecordBlock> converting; // what `pending` converts
+    auto reading = std::make_unique<RecordBlock>();
+    const auto finish = [&] {
+        if (pending.valid())
+            handOn(pending.get());
+    };
+    // Waits for the thread before anything goes out of scope.
+    struct Join {
+        std::future<ConvertedBlock> &pending;
+        ~Join() {
+            if (pending.valid())
+                pending.wait();
+        }
+    } join{pending};
+
+    std::optional<Error> refused; // a record refused as it was read
+    Line line;
+    for (;;) {
+        try {
+            if (!input.NextRecord(kFieldsPerRecord, layout.c_str(), line))
+                break;
+            if (stopped())
+                throw ConversionStopped{};
+            const long long record = reading->firstRecord + static_cast<long long>(reading->Size());
+            const Values from = {SystemValue(input, conversion, record, line, 1),
+                                 SystemValue(input, conversion, record, line, 2),
+                                 SystemValue(input, conversion, record, line, 3)};
+            for (int f = 0; f < kFieldsPerRecord; ++f) {
+                AppendDelimited(reading->echo, line.fields[f]);
+                reading->echo += ',';
+            }
+            reading->ends.push_back(reading->echo.size());
+            reading->values.push_back(from);
+            reading->lines.push_back(line.number);
+            reading->names.push_back(line.fields[0].bytes);
+            reading->encodings.push_back(input.encoding());
+        } catch (const Error &e) {
+            if (stopped())
+                throw ConversionStopped{}; // a read given up for the stop
+            refused = e;
+            break;
+        }
+        if (reading->Size() == kRecordsPerBlock) {
+            finish(); // the block before: its lines out, or its error
+            converting = std::move(reading);
+            reading = std::make_unique<RecordBlock>();
+            reading->firstRecord =
+                converting->firstRecord + static_cast<long long>(kRecordsPerBlock);
+            pending = std::async(std::launch::async, ConvertBlock, std::cref(*converting),
+                                 std::cref(conversion), std::cref(inputPath));
+        }
+    }
+    if (stopped()) // while the last read waited
+        throw ConversionStopped{};
+    // The records before a refused one go first, and an earlier record's
+    // refusal is the one said.
+    finish();
+    handOn(ConvertBlock(*reading, conversion, inputPath));
+    if (refused)
+        throw *refused;
+}
+
 } // namespace
 
 std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
@@ -171,6 +312,12 @@ void ConvertRecords(FieldReader &input, const Params &params,
 void ConvertRecords(FieldReader &input, const SystemConversion &conversion,
                     const std::function<void(std::string_view)> &write, long long &converted,
                     const std::atomic<bool> *stop) {
+    if (!conversion.Cartesian()) {
+        ConvertSystemRecords(input, conversion, write, converted, stop);
+        return;
+    }
+    const Params &params = conversion.params();
+    const Direction direction = conversion.direction();
     const auto stopped = [stop] {
         return stop != nullptr && stop->load(std::memory_order_relaxed);
     };
@@ -186,40 +333,11 @@ void ConvertRecords(FieldReader &input, const SystemConversion &conversion,
     };
     long long records = 0; // converted, not all of them handed on yet
     try {
-        const CoordinateSystem &source = conversion.source();
-        const std::string layout = conversion.Cartesian()
-                                       ? std::string("点号,x,y,z")
-                                       : std::string("点号,") + ValueName(source, 0) + "," +
-                                             ValueName(source, 1) + "," + ValueName(source, 2);
         Line line;
-        while (input.NextRecord(kFieldsPerRecord, layout.c_str(), line)) {
+        while (input.NextRecord(kFieldsPerRecord, "点号,x,y,z", line)) {
             if (stopped())
                 throw ConversionStopped{};
             const long long record = records + 1;
-            if (!conversion.Cartesian()) {
-                const Values from = {SystemValue(input, conversion, record, line, 1),
-                                     SystemValue(input, conversion, record, line, 2),
-                                     SystemValue(input, conversion, record, line, 3)};
-                for (int f = 0; f < kFieldsPerRecord; ++f) {
-                    AppendDelimited(text, line.fields[f]);
-                    text += ',';
-                }
-                try {
-                    conversion.Append(text, conversion.Convert(from), ',');
-                } catch (const Error &e) {
-                    const Error placed = PlacedInFile(e, inputPath, line.number, 2);
-                    throw placed.Restated(RecordText(record) + "：" + placed.problem() +
-                                          NameNote(input, line));
-                }
-                text += "\r\n";
-                complete = text.size();
-                records = record;
-                if (complete >= kBlockBytes)
-                    flush();
-                continue;
-            }
-            const Params &params = conversion.params();
-            const Direction direction = conversion.direction();
             const double X = Coordinate(input, record, line, 1);
             const double Y = Coordinate(input, record, line, 2);
             const double Z = Coordinate(input, record, line, 3);

@@ -124,7 +124,7 @@ Geodetic GeodeticOf(const CoordinateSystem &s, const Values &v) {
     if (!(std::fabs(easting) <= LargestEasting(e, s.scale())))
         RefuseValue(1, beyond + "远大于 9°" + why);
     CheckHeight(s, 2, v[2]);
-    const GridInverse g = TransverseMercatorInverse(e, s.scale(), v[0], easting);
+    const GridInverse g = TransverseMercatorInverse(e, s.scale(), v[0], easting, false);
     if (!(std::fabs(g.l) <= kLargestGridLongitude))
         RefuseValue(1, beyond + FormatValue(ValueForm::Degrees, g.l) + "°" + why);
     double L = s.centralMeridian() + g.l;
@@ -140,7 +140,7 @@ Values ValuesOf(const CoordinateSystem &s, const Geodetic &g, bool checked) {
     if (checked && !(std::fabs(l) <= kLargestGridLongitude))
         RefuseResult("点离中央子午线 " + FormatValue(ValueForm::Degrees, l) +
                      "°，超过 9°（高斯-克吕格坐标只用于中央子午线两侧 9° 以内）");
-    const GridPoint p = TransverseMercatorForward(EllipsoidOf(s), s.scale(), g.B, l);
+    const GridPoint p = TransverseMercatorForward(EllipsoidOf(s), s.scale(), g.B, l, false);
     const double y = Finite(p.y + s.falseEasting() + s.zone() * kZoneUnit);
     if (checked && s.zone() != 0 &&
         std::floor(RoundedToPlaces(y, 3) / kZoneUnit) != static_cast<double>(s.zone()))
