@@ -1283,3 +1283,41 @@ TEST(KovarimCliSystems, AdjustsInSystemsAndSaysSo) {
 
 } // namespace
 } // namespace kovarim
+
+namespace kovarim {
+namespace {
+
+// xyz spelled out on both sides is today's road: every command's output and
+// every file it writes keep their bytes.
+TEST(KovarimCliSystems, XyzOnBothSidesKeepsEveryByte) {
+    const std::vector<std::string> xyz = {"--from", "xyz", "--to=xyz"};
+    const std::vector<std::vector<std::string>> commands = {
+        {"estimate", "gps.txt", "--params", "p.txt"},
+        {"adjust", "gps.txt", "--params", "q.txt"},
+        {"convert", "--params", "p.txt", "pts.txt", "out.txt"},
+        {"convert", "--inverse", "--params", "p.txt", "pts.txt", "-"},
+        {"point", "--params", "p.txt", "-2267749.693", "5009154.315", "3221290.716"},
+        {"point", "--inverse", "--params", "p.txt", "1", "2", "3"},
+    };
+    testkit::TempDir plain, spelled;
+    for (testkit::TempDir *dir : {&plain, &spelled}) {
+        dir->Write("gps.txt", Example("common_points.txt"));
+        dir->Write("pts.txt", Example("batch_points.txt"));
+    }
+    for (const auto &command : commands) {
+        std::vector<std::string> withSystems = command;
+        withSystems.insert(withSystems.begin() + 1, xyz.begin(), xyz.end());
+        const Outcome a = Cli(plain, command), b = Cli(spelled, withSystems);
+        EXPECT_EQ(a.status, 0) << command[0] << ": " << a.err;
+        EXPECT_EQ(b.status, a.status) << command[0] << ": " << b.err;
+        EXPECT_EQ(b.out, a.out) << command[0];
+        EXPECT_EQ(b.err, a.err) << command[0];
+    }
+    ASSERT_EQ(spelled.Names(), plain.Names());
+    for (const std::string &name : plain.Names())
+        EXPECT_EQ(testkit::ReadBytes(spelled.Path(name)), testkit::ReadBytes(plain.Path(name)))
+            << name;
+}
+
+} // namespace
+} // namespace kovarim
