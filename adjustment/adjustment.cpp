@@ -21,9 +21,15 @@ using Mat7 = Eigen::Matrix<double, 7, 7>;
 
 constexpr const char kTooFew[] = "可用的公共点不足 4 个（检核点不算在内），无法平差";
 
-std::array<double, 3> ResidualsUnder(const Params &p, const CommonPoint &q) {
-    return {TransformX(p, q.x1, q.y1, q.z1) - q.x2, TransformY(p, q.x1, q.y1, q.z1) - q.y2,
-            TransformZ(p, q.x1, q.y1, q.z1) - q.z2};
+// The redundancy numbers of a used point along its residuals' axes: the
+// diagonal of R·(I − H)·Rᵀ, R the axes' rows (the sum over all points stays
+// r, a rotation keeping each point's trace).
+std::array<double, 3> RedundancyAlong(const Axes &axes, const Eigen::Matrix3d &redundancy) {
+    Eigen::Matrix3d R;
+    for (int k = 0; k < 3; ++k)
+        R.row(k) << axes[k][0], axes[k][1], axes[k][2];
+    const Eigen::Matrix3d turned = R * redundancy * R.transpose();
+    return {turned(0, 0), turned(1, 1), turned(2, 2)};
 }
 
 } // namespace
@@ -124,8 +130,11 @@ Adjustment AdjustTable(const CommonPointTable &table, const std::vector<bool> &h
         p.state = !candidate[i]   ? PointState::Check
                   : verdict.inFit ? PointState::Used
                                   : PointState::Blunder;
-        // The residuals as the conversions give them, in the origin form.
-        p.residual = ResidualsUnder(result.params, table.points()[i]);
+        // The residuals as the conversions give them, in the origin form, in
+        // the new system's own terms.
+        const CommonPoint &q = table.points()[i];
+        const Values residual = ResidualsOf(table, result.params, q);
+        p.residual = {residual[0], residual[1], residual[2]};
         p.test = verdict.test;
         p.critical = verdict.critical;
         p.passed = verdict.passed;
@@ -133,8 +142,13 @@ Adjustment AdjustTable(const CommonPointTable &table, const std::vector<bool> &h
         case PointState::Used:
             ++result.used;
             result.failedButKept += !p.passed;
-            for (int k = 0; k < 3; ++k)
-                p.redundancy[k] = verdict.redundancy(k);
+            if (table.systems().to.kind() == SystemKind::Cartesian) {
+                for (int k = 0; k < 3; ++k)
+                    p.redundancy[k] = verdict.redundancy(k);
+            } else {
+                p.redundancy = RedundancyAlong(ResidualAxes(table.systems().to, q.given2),
+                                               verdict.redundancyMatrix);
+            }
             break;
         case PointState::Blunder:
             ++result.blunders;

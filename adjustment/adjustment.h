@@ -63,12 +63,15 @@ enum class PointState { Used, Blunder, Check };
 
 struct AdjustedPoint {
     PointState state = PointState::Used;
-    bool setAsideAtStart = false;       // by the robust start (it may have come back)
-    bool passed = true;                 // no test, or a test within its critical value
-    std::array<double, 3> residual{};   // computed − given under the adjusted parameters
-    std::array<double, 3> redundancy{}; // of a used point; 0 for the others
-    std::optional<double> test;         // F_i; nothing where the point cannot be tested
-    double critical = 0.0;              // the critical value its test is held against
+    bool setAsideAtStart = false; // by the robust start (it may have come back)
+    bool passed = true;           // no test, or a test within its critical value
+    // computed − given under the adjusted parameters, in the new system's
+    // own terms (ResidualsOf), and the redundancy numbers along the same axes
+    // (of a used point; 0 for the others)
+    std::array<double, 3> residual{};
+    std::array<double, 3> redundancy{};
+    std::optional<double> test; // F_i; nothing where the point cannot be tested
+    double critical = 0.0;      // the critical value its test is held against
 };
 
 struct Adjustment {

@@ -5,6 +5,7 @@
 #include "adjustment/adjustment_texts.h"
 #include "adjustment/f_distribution.h"
 #include "adjustment/robust_start.h"
+#include "estimation/accuracy_report.h"
 #include "estimation/estimate.h"
 #include "textio/column_printer.h"
 #include "textio/number_text.h"
@@ -44,6 +45,8 @@ void WriteSummary(ColumnPrinter &out, const CommonPointTable &table, const Adjus
             .Text(gbk::kCountEnd.bytes);
     out.EndLine();
     out.Text(gbk::kMethod.bytes).EndLine();
+    if (!table.systems().Cartesian())
+        WriteSystemLines(out, table.systems(), true);
     if (a.robustStart) {
         out.Text(gbk::kStartMedian.bytes)
             .Text(FormatNumber(RoundToPlaces(a.startAngleLimit, 1)))
@@ -147,11 +150,11 @@ void WritePoints(ColumnPrinter &out, const CommonPointTable &table, const Adjust
     out.Text(gbk::kPointsTitle.bytes).EndLine();
     out.Text(gbk::kPointName.bytes)
         .Column(20)
-        .Text(gbk::kXResidual.bytes)
+        .Text(ResidualHeader(table.systems(), 0))
         .Column(35)
-        .Text(gbk::kYResidual.bytes)
+        .Text(ResidualHeader(table.systems(), 1))
         .Column(50)
-        .Text(gbk::kZResidual.bytes)
+        .Text(ResidualHeader(table.systems(), 2))
         .Column(65)
         .Text(gbk::kRedundancyNumbers.bytes)
         .Column(87)
@@ -268,8 +271,9 @@ std::unique_ptr<ReplacementFile> PrepareAdjustmentReport(const std::string &path
     return report;
 }
 
-AdjustedFile AdjustCommonPointFile(const std::string &path, const AdjustmentOptions &options) {
-    AdjustedFile result{ReadCommonPointFile(path), {}, nullptr};
+AdjustedFile AdjustCommonPointFile(const std::string &path, const AdjustmentOptions &options,
+                                   const PointSystems &systems) {
+    AdjustedFile result{ReadCommonPointFile(path, systems), {}, nullptr};
     result.adjustment = Adjust(result.table, options, path);
     result.report = PrepareAdjustmentReport(path, result.table, result.adjustment);
     return result;

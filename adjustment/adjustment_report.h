@@ -36,13 +36,14 @@ std::unique_ptr<ReplacementFile> PrepareAdjustmentReport(const std::string &path
                                                          const Adjustment &adjustment);
 
 // The road of one adjustment: read the common-point file as the estimation
-// does, adjust, write the whole report beside the file under a temporary
-// name. Commit `report` to put it in place; dropped, it leaves nothing.
+// does (each side in its system of `systems`), adjust, write the whole report beside the file under
+// a temporary name. Commit `report` to put it in place; dropped, it leaves nothing.
 struct AdjustedFile {
     CommonPointTable table;
     Adjustment adjustment;
     std::unique_ptr<ReplacementFile> report;
 };
-AdjustedFile AdjustCommonPointFile(const std::string &path, const AdjustmentOptions &options);
+AdjustedFile AdjustCommonPointFile(const std::string &path, const AdjustmentOptions &options,
+                                   const PointSystems &systems = {});
 
 } // namespace kovarim

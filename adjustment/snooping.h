@@ -37,6 +37,9 @@ template <class Model> struct PointVerdict {
     bool inFit = false;
     Eigen::Matrix<double, D, 1> residual = Eigen::Matrix<double, D, 1>::Zero(); // computed − given
     Eigen::Matrix<double, D, 1> redundancy = Eigen::Matrix<double, D, 1>::Zero(); // of a used point
+    // I − H of a used point, whose diagonal the redundancy numbers are: for
+    // them in other directions (the residuals' own axes of a coordinate system).
+    Eigen::Matrix<double, D, D> redundancyMatrix = Eigen::Matrix<double, D, D>::Zero();
     std::optional<double> test; // nothing where the point cannot be tested
     double critical = 0.0;      // the critical value its test is held against
     bool passed = true;         // no test, or a test within its critical value
@@ -166,6 +169,7 @@ Snooped<Model> Snoop(const Model &model, const std::vector<bool> &candidate,
         p.residual = c.v;
         if (inFit[i]) {
             p.redundancy = Eigen::Matrix<double, D, 1>::Ones() - c.H.diagonal();
+            p.redundancyMatrix = Eigen::Matrix<double, D, D>::Identity() - c.H;
             p.critical = result.criticalUsed;
             if (c.omega && r > D)
                 p.test = TestValue(*c.omega, D, (result.vtv - *c.omega) / (r - D), floor);

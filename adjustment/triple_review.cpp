@@ -30,13 +30,12 @@ std::optional<WeakTriple> FindWeakTriple(const CommonPointTable &table, const Pa
         if (adjustment.points[n - 1].state != PointState::Used)
             continue;
         const CommonPoint &q = table.Point(n);
-        const double v[3] = {TransformX(tripleParams, q.x1, q.y1, q.z1) - q.x2,
-                             TransformY(tripleParams, q.x1, q.y1, q.z1) - q.y2,
-                             TransformZ(tripleParams, q.x1, q.y1, q.z1) - q.z2};
+        const Values v = ResidualsOf(table, tripleParams, q);
         for (int k = 0; k < 3; ++k)
             if (std::fabs(v[k]) > largest) {
                 largest = std::fabs(v[k]);
-                weak.point = n, weak.axis = "XYZ"[k], weak.residual = v[k];
+                weak.point = n, weak.axis = ResidualName(table.systems().to, k)[0];
+                weak.residual = v[k];
             }
     }
     weak.ratio = largest / weak.sigma0;

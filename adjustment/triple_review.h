@@ -26,7 +26,7 @@ inline constexpr double kWeakTripleRatio = 6.0;
 
 struct WeakTriple {
     int point = 0;       // the used point with the largest residual under the triple's parameters
-    char axis = 'X';     // and its axis
+    char axis = 'X';     // and its axis (ResidualName: X, N, x ...)
     double residual = 0; // that residual, computed − given
     double sigma0 = 0;   // the adjustment's (never below the coordinates' rounding)
     double ratio = 0;    // |residual| / sigma0

@@ -65,6 +65,15 @@ std::string AsJson(const AdjustArguments &args, const AdjustedFile &run) {
     Json json;
     json["file"] = Utf8Path(args.file);
     json["report"] = Utf8Path(run.report->finalPath());
+    // The systems, where they are not xyz (whose output keeps its bytes): the
+    // residuals and redundancy numbers are along the new system's axes.
+    const PointSystems &systems = run.table.systems();
+    if (!systems.Cartesian()) {
+        json["from"] = CoordinateSystemText(systems.from);
+        json["to"] = CoordinateSystemText(systems.to);
+        json["residual_names"] = {ResidualName(systems.to, 0), ResidualName(systems.to, 1),
+                                  ResidualName(systems.to, 2)};
+    }
     json["params"] = ParamsJson(a.params);
     json["sigma"] = ParamsJson(a.sigma);
     json["sigma0"] = a.sigma0;
@@ -144,6 +153,10 @@ std::vector<std::string> ParameterComments(const AdjustArguments &args, const Ad
 std::string Summary(const AdjustedFile &run) {
     const Adjustment &a = run.adjustment;
     std::string text = "报告 report: " + run.report->finalPath() + "\n";
+    const PointSystems &systems = run.table.systems();
+    if (!systems.Cartesian())
+        text += "坐标系 systems: " + CoordinateSystemText(systems.from) + " -> " +
+                CoordinateSystemText(systems.to) + "\n";
     text += "σ0 = " + FormatNumber(a.sigma0) + "  r = " + std::to_string(a.redundancy) + "\n";
     text += "参与 used: " + std::to_string(a.used) +
             "  粗差 blunders: " + std::to_string(a.blunders) +
@@ -209,11 +222,11 @@ int RunAdjust(const AdjustArguments &args) {
     ProgressLine progress(!args.quiet);
     options.searchStarted = [&](long long triples) { progress.Started(triples); };
     options.searchDone = progress.done();
-    const AdjustedFile run = AdjustCommonPointFile(args.file, options);
+    const AdjustedFile run = AdjustCommonPointFile(args.file, options, args.systems);
     progress.Stop();
     if (paramsFile) {
         paramsFile->writer().Write(
-            ParameterFileText(run.adjustment.params, ParameterComments(args, run)));
+            ParameterFileText(run.adjustment.params, ParameterComments(args, run), args.systems));
         paramsFile->Finish();
     }
     if (args.stop != nullptr && args.stop->load())

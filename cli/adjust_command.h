@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "geodesy/coordinate_system.h"
+
 namespace kovarim::cli {
 
 // kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json]
@@ -17,6 +19,7 @@ struct AdjustArguments {
     bool json = false;
     const std::atomic<bool> *stop = nullptr; // set: stop before anything is put in place
     bool quiet = false;                      // no progress line on a terminal
+    PointSystems systems;                    // the file's two sides (--from, --to)
 };
 
 // The names of a --check list, split as a line of a common-point file is:

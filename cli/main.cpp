@@ -1,9 +1,10 @@
 // kovarim-cli: the window's three commands without a window.
 //
-//   kovarim-cli estimate FILE [--params PARAMS] [--quiet]
-//   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force] [--inverse]
-//   kovarim-cli point --params PARAMS X Y Z [--inverse]
-//   kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json] [--quiet]
+//   kovarim-cli estimate FILE [--from S1] [--to S2] [--params PARAMS] [--quiet]
+//   kovarim-cli convert (--params PARAMS | --from S1 --to S2) INPUT [OUTPUT] [--force] [--inverse]
+//   kovarim-cli point (--params PARAMS | --from S1 --to S2) A B C [--inverse]
+//   kovarim-cli adjust FILE [--from S1] [--to S2] [--params P] [--check NAMES] [--alpha A]
+//                      [--json] [--quiet]
 //
 // Results go to standard output, errors (the window's message texts) to
 // standard error, and the exit status says which: 0 done, 1 bad input or a
@@ -29,6 +30,7 @@
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
+#include "conversion/system_conversion.h"
 #include "estimation/accuracy_report.h"
 #include "estimation/estimate.h"
 #include "textio/encoding.h"
@@ -42,7 +44,7 @@ using namespace kovarim;
 
 constexpr const char *kHelp =
     "用法 Usage:\n"
-    "  kovarim-cli estimate FILE [--params PARAMS] [--quiet]\n"
+    "  kovarim-cli estimate FILE [--from S1] [--to S2] [--params PARAMS] [--quiet]\n"
     "      由公共点文件计算七参数，在其旁边写出精度评估报告（与窗口相同）；\n"
     "      --params 另把七参数写入参数文件。最优三点的参数与其他点的符合明显不如最小二乘平差时，\n"
     "      在标准错误输出说明（见 adjust）。\n"
@@ -54,22 +56,26 @@ constexpr const char *kHelp =
     "      --quiet 不显示；adjust 亦然。On a terminal, standard error shows how far the\n"
     "      search of the triples has come (share, triples per second, time left);\n"
     "      --quiet turns it off. The same for adjust.\n"
-    "  kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force]\n"
-    "      用参数文件转换点文件（点号,x,y,z）。OUTPUT 默认为 INPUT 去掉最后四个字符再加 \"to\"；\n"
+    "  kovarim-cli convert (--params PARAMS | --from S1 --to S2) INPUT [OUTPUT] [--force]\n"
+    "      用参数文件转换点文件（点号,x,y,z，或参数文件的原坐标系中的三个值）。没有参数文件时，\n"
+    "      在同一椭球上的两个坐标系 --from、--to 之间换算（B L H、X Y Z、x y h，换带）。\n"
+    "      OUTPUT 默认为 INPUT 去掉最后四个字符再加 \"to\"；\n"
     "      \"-\" 表示标准输入或标准输出；已有的非空 OUTPUT 只在加 --force 时替换。\n"
-    "      Converts a point file (name,x,y,z) with a parameter file. OUTPUT defaults\n"
+    "      Converts a point file (name,x,y,z, or the three values of the parameter\n"
+    "      file's original system) with a parameter file; without one, between two\n"
+    "      systems on one ellipsoid (B L H, X Y Z, x y h, a zone change). OUTPUT defaults\n"
     "      to INPUT less its last four characters, plus \"to\"; \"-\" is standard input\n"
     "      or output; an existing non-empty OUTPUT is replaced only with --force.\n"
     "      --inverse 由新坐标系反算回原坐标系（精确解算，不是取反参数的近似）。\n"
     "      --inverse converts from the new system back to the original one (solved\n"
     "      exactly, not the negated-parameter approximation).\n"
-    "  kovarim-cli point --params PARAMS X Y Z\n"
+    "  kovarim-cli point (--params PARAMS | --from S1 --to S2) A B C\n"
     "      转换一个点，按窗口下方三个文本框的样子输出 X' Y' Z'；X Y Z 须是完整的数值。\n"
     "      Converts one point and prints X' Y' Z' as the window's lower boxes show them;\n"
     "      X Y Z must each be a whole number text.\n"
     "      --inverse 同上，反算。--inverse converts back, as for convert.\n"
-    "  kovarim-cli adjust FILE [--params PARAMS] [--check NAMES] [--alpha A] [--json]\n"
-    "                    [--quiet]\n"
+    "  kovarim-cli adjust FILE [--from S1] [--to S2] [--params PARAMS] [--check NAMES]\n"
+    "                    [--alpha A] [--json] [--quiet]\n"
     "      最小二乘平差：以形状良好的三点组合按最小中位数法稳健起算，全部好点等权参与，逐点\n"
     "      数据探测剔除粗差（显著水平 --alpha，取 1e-10 至 0.05，默认 0.001），不参与的点\n"
     "      通过检验即恢复；--check 所列点（逗号分隔，含逗号的点号像文件中一样加双引号：\n"
@@ -85,6 +91,29 @@ constexpr const char *kHelp =
     "      writes the adjusted parameters for convert and point; --json prints one JSON\n"
     "      object. Assumes equal, independent errors in the new system's coordinates.\n"
     "  kovarim-cli --help | --version\n"
+    "\n"
+    "坐标系 Coordinate systems (--from 原坐标系 original, --to 新坐标系 new; 默认 default xyz):\n"
+    "  xyz                  地心直角坐标 X Y Z（米） geocentric X Y Z, metres\n"
+    "  blh:ELL[,dms]        B L 十进制度（dms：度分秒 ddd.mmssss，30.302515 即 30°30′25.15″），\n"
+    "                       H 椭球高（米） B L in decimal degrees (or ddd.mmssss), H ellipsoidal\n"
+    "  gk:ELL:CM[,zone=N][,k=K][,fe=E]\n"
+    "                       高斯-克吕格 x 北、y 东（加 500000 米，zone=N 时前面带带号 "
+    "N），h（米）；\n"
+    "                       CM 中央子午线（十进制度） Gauss-Krueger x north, y east plus 500000\n"
+    "                       (with zone=N the zone number in front), h; CM the central meridian\n"
+    "  ELL                  cgcs2000, wgs84, bj54（克拉索夫斯基 Krassovsky）, xian80（IAG-75）,\n"
+    "                       或 or A/RF（长半轴/扁率倒数 axis/inverse flattening: 6378245/298.3）\n"
+    "  estimate、adjust 把两边各自换算为本椭球的 X Y Z 后计算，报告中的残差按新坐标系给出（米：\n"
+    "  blh 为北、东、天，gk 为 x、y、h），参数文件记下两个坐标系，convert、point 据此读原坐标系、\n"
+    "  写新坐标系（--inverse 相反）。gk 的 h 作为该椭球的椭球高；正常高与椭球高之差为常数时由\n"
+    "  七参数吸收，似大地水准面倾斜时表现在残差中。Each side goes to X Y Z on its own ellipsoid;\n"
+    "  the reports give the residuals in the new system's terms (north, east, up for blh;\n"
+    "  x, y, h for gk); the parameter file keeps both systems for convert and point. A gk\n"
+    "  height is taken as the ellipsoidal height on its ellipsoid: the seven parameters absorb\n"
+    "  a constant offset to normal heights, a tilted geoid shows in the residuals. Output:\n"
+    "  metres with 3 decimals, degrees with 9, ddd.mmssss with 5 decimals of seconds.\n"
+    "  没有参数时两个不同的椭球（CGCS2000 与 WGS84 也不同）不能换算。Without parameters two\n"
+    "  different ellipsoids (CGCS2000 and WGS84 among them) are refused.\n"
     "\n"
     "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
     "file operation; 2 命令行有误 wrong command line; 130 被中断 interrupted (Ctrl-C).\n";
@@ -115,10 +144,11 @@ struct Arguments {
     std::optional<std::string> params;
     bool force = false;
     bool inverse = false;
-    bool json = false;                // adjust
-    bool quiet = false;               // estimate, adjust: no progress line
-    std::vector<std::string> check;   // adjust, each NAME[,NAME...] as given
-    std::optional<std::string> alpha; // adjust
+    bool json = false;                   // adjust
+    bool quiet = false;                  // estimate, adjust: no progress line
+    std::vector<std::string> check;      // adjust, each NAME[,NAME...] as given
+    std::optional<std::string> alpha;    // adjust
+    std::optional<std::string> from, to; // coordinate systems, as given
 };
 
 // An option given twice would leave the user unsure which one counted.
@@ -159,6 +189,17 @@ Arguments Parse(const std::vector<std::string> &argv, std::size_t first) {
         } else if (arg.rfind("--alpha=", 0) == 0) {
             Once(args.alpha, "--alpha");
             args.alpha = arg.substr(8);
+        } else if (arg == "--from" || arg == "--to" || arg.rfind("--from=", 0) == 0 ||
+                   arg.rfind("--to=", 0) == 0) {
+            const bool from = arg.rfind("--from", 0) == 0;
+            const char *name = from ? "--from" : "--to";
+            std::optional<std::string> &system = from ? args.from : args.to;
+            Once(system, name);
+            const std::size_t equals = arg.find('=');
+            if (equals == std::string::npos && i + 1 == argc)
+                throw Usage{std::string(name) + " 后面缺少坐标系 (" + name +
+                            " needs a coordinate system)"};
+            system = equals == std::string::npos ? argv[++i] : arg.substr(equals + 1);
         } else if (arg == "--params" || arg.rfind("--params=", 0) == 0) {
             Once(args.params, "--params");
             if (arg == "--params" && i + 1 == argc)
@@ -178,6 +219,65 @@ void Expect(const Arguments &args, std::size_t least, std::size_t most, bool nee
         throw Usage{"参数个数不对 (wrong number of arguments)"};
     if (needsParams && !args.params)
         throw Usage{"缺少 --params (--params is required)"};
+}
+
+// The systems of --from and --to, xyz where one is not given. One that
+// cannot be read is a wrong command line, its message naming the option and
+// listing the forms.
+PointSystems SystemsOf(const Arguments &args) {
+    PointSystems systems;
+    const auto parse = [](const std::optional<std::string> &text, const char *name) {
+        if (!text)
+            return CoordinateSystem::Cartesian();
+        try {
+            return ParseCoordinateSystem(*text);
+        } catch (const Error &e) {
+            throw Usage{std::string(name) + "：" + e.problem()};
+        }
+    };
+    systems.from = parse(args.from, "--from");
+    systems.to = parse(args.to, "--to");
+    return systems;
+}
+
+// What the commands print about the systems: nothing for xyz to xyz.
+std::string SystemsLine(const PointSystems &systems) {
+    if (systems.Cartesian())
+        return {};
+    return "坐标系 systems: " + CoordinateSystemText(systems.from) + " -> " +
+           CoordinateSystemText(systems.to) + "\n";
+}
+
+// The conversion of convert and point: with --params, the parameter file's
+// systems (--from and --to, if given, must be the same); without, --from
+// and --to on one ellipsoid. --inverse goes from the new system back.
+SystemConversion ConversionOf(const Arguments &args) {
+    const Direction direction = args.inverse ? Direction::Inverse : Direction::Forward;
+    const PointSystems given = SystemsOf(args);
+    if (args.params) {
+        const ParameterFile file = ReadParameters(*args.params);
+        const auto same = [&](const std::optional<std::string> &option, const char *name,
+                              const CoordinateSystem &argument, const CoordinateSystem &inFile,
+                              const char *side) {
+            if (option && !(argument == inFile))
+                throw Error::InFile(*args.params, std::string("参数文件的") + side + "是 " +
+                                                      CoordinateSystemText(inFile) + "，而 " +
+                                                      name + " 是 " +
+                                                      CoordinateSystemText(argument) +
+                                                      "；这组七参数只用于参数文件中的坐标系");
+        };
+        same(args.from, "--from", given.from, file.systems.from, "原坐标系（from）");
+        same(args.to, "--to", given.to, file.systems.to, "新坐标系（to）");
+        return SystemConversion(file.systems, file.params, direction);
+    }
+    if (!args.from && !args.to)
+        throw Usage{"缺少 --params，或 --from 和 --to (--params, or --from and --to, are "
+                    "required)"};
+    const PointSystems systems = args.inverse ? PointSystems{given.to, given.from} : given;
+    if (const auto different = DifferentEllipsoids(systems))
+        throw Usage{*different + "；请用 --params 给出两者之间的七参数 (two ellipsoids need "
+                                 "the seven parameters between them: give --params)"};
+    return SystemConversion(systems);
 }
 
 // Names from the report (GBK) for a UTF-8 terminal.
@@ -203,9 +303,10 @@ int Estimate(const Arguments &args) {
     hooks.progress.started = [&](long long triples) { progress.Started(triples); };
     hooks.progress.done = progress.done();
     hooks.searchDone = [&] { progress.Stop(); };
+    const PointSystems systems = SystemsOf(args);
     std::optional<Estimation> estimation;
     try {
-        estimation = kovarim::Estimate(file, hooks);
+        estimation = kovarim::Estimate(file, hooks, systems);
     } catch (const Error &e) {
         if (!e.file().empty())
             throw;
@@ -215,13 +316,13 @@ int Estimate(const Arguments &args) {
     const Estimation::Summary &summary = estimation->summary();
     const Params &p = estimation->params();
     if (paramsFile) {
-        paramsFile->writer().Write(ParameterFileText(p, file, Shown(summary.first),
-                                                     Shown(summary.second), Shown(summary.third)));
+        paramsFile->writer().Write(ParameterFileText(
+            p, file, Shown(summary.first), Shown(summary.second), Shown(summary.third), systems));
         paramsFile->Finish();
     }
 
-    std::string text = "报告 report: " + estimation->reportPath() +
-                       "\n三点 triple: " + Shown(summary.first) + " -- " + Shown(summary.second) +
+    std::string text = "报告 report: " + estimation->reportPath() + "\n" + SystemsLine(systems) +
+                       "三点 triple: " + Shown(summary.first) + " -- " + Shown(summary.second) +
                        " -- " + Shown(summary.third) + "\n";
     const char *names[] = {nullptr, "DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
     for (int n = DX; n <= RotZ; ++n)
@@ -244,9 +345,8 @@ int Estimate(const Arguments &args) {
 }
 
 int Convert(const Arguments &args) {
-    Expect(args, 1, 2, true);
-    const Params params = ReadParameterFile(*args.params);
-    const Direction direction = args.inverse ? Direction::Inverse : Direction::Forward;
+    Expect(args, 1, 2, false);
+    const SystemConversion conversion = ConversionOf(args);
     const std::string &input = args.positional[0];
     std::string output;
     if (input.empty())
@@ -263,7 +363,7 @@ int Convert(const Arguments &args) {
 
     // No command destroys its own input: the output is neither the parameter
     // file nor what standard input reads, and standard output is not the input.
-    if (output != "-" && platform::SameFile(output, *args.params))
+    if (output != "-" && args.params && platform::SameFile(output, *args.params))
         throw Error::InFile(output, "输出文件就是参数文件，不能替换它；请另选输出文件名");
     if (input == "-" && output != "-" && platform::SameFile(stdin, output))
         throw Error::InFile(output, "输出文件就是标准输入读取的文件，不能替换它；请另选输出文件名");
@@ -279,8 +379,7 @@ int Convert(const Arguments &args) {
         return 0;
     };
     if (input != "-" && output != "-")
-        return refuseReplacing(
-            ConvertFile(input, output, params, replace, direction, &interrupted));
+        return refuseReplacing(ConvertFile(input, output, conversion, replace, &interrupted));
 
     std::optional<FieldReader> reader;
     if (input == "-")
@@ -288,8 +387,7 @@ int Convert(const Arguments &args) {
     else
         reader.emplace(input);
     if (output != "-")
-        return refuseReplacing(
-            ConvertFile(*reader, output, params, replace, direction, &interrupted));
+        return refuseReplacing(ConvertFile(*reader, output, conversion, replace, &interrupted));
 
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
@@ -306,8 +404,8 @@ int Convert(const Arguments &args) {
         put(spool.get(), kUtf8Mark, "临时文件");
     long long converted = 0;
     ConvertRecords(
-        *reader, params, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
-        converted, direction, &interrupted);
+        *reader, conversion, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
+        converted, &interrupted);
     std::rewind(spool.get());
     char block[1 << 16];
     for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
@@ -326,9 +424,15 @@ int Adjust(const Arguments &args) {
         if (!cli::SplitNames(list, check))
             throw Usage{"--check 中有空的点号或没有闭合的引号；名为空的点写作 \"\" (--check has an "
                         "empty name or a quote left open; the empty name is \"\")"};
-    cli::AdjustArguments adjust{args.positional[0], args.params, check,
-                                kDefaultAlpha,      args.json,   &interrupted};
+    cli::AdjustArguments adjust;
+    adjust.file = args.positional[0];
+    adjust.params = args.params;
+    adjust.check = check;
+    adjust.alpha = kDefaultAlpha;
+    adjust.json = args.json;
+    adjust.stop = &interrupted;
     adjust.quiet = args.quiet;
+    adjust.systems = SystemsOf(args);
     if (args.alpha) {
         const ParsedNumber alpha = ParseFieldNumber(*args.alpha);
         if (alpha.status != NumberParse::Ok ||
@@ -347,21 +451,44 @@ std::string WhyNotANumber(const std::string &value) {
 }
 
 int Point(const Arguments &args) {
-    Expect(args, 3, 3, true);
-    const Params params = ReadParameterFile(*args.params);
+    Expect(args, 3, 3, false);
+    const SystemConversion conversion = ConversionOf(args);
     // The window's boxes read "12m" as 12 and "abc" as 0, under the user's
     // eyes; a script's typo or decimal comma would pass unseen, so here each
     // value must be a whole number text (the same value the boxes read).
     const char *system = args.inverse ? "新坐标系 " : "原坐标系 ";
-    for (int i = 0; i < 3; ++i)
-        if (ParseFieldNumber(args.positional[i]).status == NumberParse::NotANumber)
-            throw Error(std::string(system) + "XYZ"[i] + WhyNotANumber(args.positional[i]));
-    std::string shown[3];
-    ConvertSinglePoint(
-        params, args.positional[0], args.positional[1], args.positional[2],
-        [&](Axis axis, const std::string &text) { shown[static_cast<int>(axis)] = text; },
-        args.inverse ? Direction::Inverse : Direction::Forward);
-    std::printf("%s %s %s\n", shown[0].c_str(), shown[1].c_str(), shown[2].c_str());
+    if (conversion.Cartesian()) {
+        for (int i = 0; i < 3; ++i)
+            if (ParseFieldNumber(args.positional[i]).status == NumberParse::NotANumber)
+                throw Error(std::string(system) + "XYZ"[i] + WhyNotANumber(args.positional[i]));
+        std::string shown[3];
+        ConvertSinglePoint(
+            conversion.params(), args.positional[0], args.positional[1], args.positional[2],
+            [&](Axis axis, const std::string &text) { shown[static_cast<int>(axis)] = text; },
+            conversion.direction());
+        std::printf("%s %s %s\n", shown[0].c_str(), shown[1].c_str(), shown[2].c_str());
+        return 0;
+    }
+    // In a system: each value in its form (ddd.mmssss for blh,dms), checked,
+    // and the result in the target's forms.
+    Values values;
+    for (int i = 0; i < 3; ++i) {
+        try {
+            values[i] = conversion.Read(i, args.positional[i]);
+        } catch (const Error &e) {
+            throw Error(system +
+                        (IsValidUtf8(args.positional[i])
+                             ? e.problem()
+                             : ValueName(conversion.source(), i) + std::string(" 不是数值")));
+        }
+    }
+    std::string line;
+    try {
+        conversion.Append(line, conversion.Convert(values), ' ');
+    } catch (const Error &e) {
+        throw Error(e.field() > 0 ? system + e.problem() : e.problem());
+    }
+    cli::PrintNow(line + "\n");
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/system_conversion.h"
 #include "model/seven_parameters.h"
 #include "textio/field_reader.h"
 
@@ -59,6 +60,23 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
                          Direction direction = Direction::Forward,
                          const std::atomic<bool> *stop = nullptr);
 
+// The same between coordinate systems: each record is name, then the three
+// values of conversion.source() (B, L, H or x, y, h ..., read in their forms:
+// ddd.mmssss for blh,dms; an empty height counts as 0, an empty B, L, x or y
+// is refused), followed by the three of conversion.target() in their forms.
+// A value a system refuses (B beyond ±90°, a zone prefix that is not zone=N,
+// a grid point beyond 9° ...) is an Error at its line and field; between
+// systems other than xyz a refused record leaves nothing written (the old
+// output stays). With xyz to xyz it is the conversion above, byte for byte.
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const SystemConversion &conversion,
+                         const std::function<bool()> &confirmReplace,
+                         const std::atomic<bool> *stop = nullptr);
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
+                         const SystemConversion &conversion,
+                         const std::function<bool()> &confirmReplace,
+                         const std::atomic<bool> *stop = nullptr);
+
 struct ConversionStopped {};
 
 // The conversion itself: every record of `input` into lines handed to
@@ -67,6 +85,9 @@ struct ConversionStopped {};
 void ConvertRecords(FieldReader &input, const Params &params,
                     const std::function<void(std::string_view)> &write, long long &converted,
                     Direction direction = Direction::Forward,
+                    const std::atomic<bool> *stop = nullptr);
+void ConvertRecords(FieldReader &input, const SystemConversion &conversion,
+                    const std::function<void(std::string_view)> &write, long long &converted,
                     const std::atomic<bool> *stop = nullptr);
 
 } // namespace kovarim

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "base/error.h"
+#include "geodesy/proj_steps.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
 #include "textio/path_names.h"
@@ -48,22 +49,35 @@ std::string ProjString(const Params &p) {
 
 std::string ParameterFileText(const Params &params, const std::string &source,
                               const std::string &first, const std::string &second,
-                              const std::string &third) {
-    return ParameterFileText(params, {"Kovarim seven parameters, estimated from " + source +
-                                      " with the triple " + first + "--" + second + "--" + third});
+                              const std::string &third, const PointSystems &systems) {
+    return ParameterFileText(params,
+                             {"Kovarim seven parameters, estimated from " + source +
+                              " with the triple " + first + "--" + second + "--" + third},
+                             systems);
 }
 
-std::string ParameterFileText(const Params &params, const std::vector<std::string> &comments) {
+std::string ProjLine(const Params &params, const PointSystems &systems) {
+    return ProjPipeline(systems.from, ProjString(params), systems.to);
+}
+
+std::string ParameterFileText(const Params &params, const std::vector<std::string> &comments,
+                              const PointSystems &systems) {
+    std::vector<std::string> lines = comments;
+    if (!ProjReadsColumns(systems.from) || !ProjReadsColumns(systems.to))
+        lines.push_back("proj: B and L in decimal degrees (PROJ reads no ddd.mmssss)");
     std::string text;
-    for (const std::string &comment : comments) {
+    for (const std::string &comment : lines) {
         text += "# ";
         for (char c : comment)
             text += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
         text += "\n";
     }
+    if (!systems.Cartesian())
+        text += "from = " + CoordinateSystemText(systems.from) +
+                "\nto = " + CoordinateSystemText(systems.to) + "\n";
     for (int n = DX; n <= RotZ; ++n)
         text += std::string(kKeys[n]) + " = " + Exact(params[n]) + "\n";
-    return text + "proj = " + ProjString(params) + "\n";
+    return text + "proj = " + ProjLine(params, systems) + "\n";
 }
 
 namespace {
@@ -94,12 +108,13 @@ std::string ReadSmallFile(const std::string &path) {
 
 } // namespace
 
-Params ReadParameterFile(const std::string &path) {
+ParameterFile ReadParameters(const std::string &path) {
     const std::string text = ReadSmallFile(path);
     if (const char *unicode = UnreadableUnicode(text))
         throw Error::InFile(path, UnreadableUnicodeMessage(unicode));
     std::array<std::optional<double>, 8> values;
     std::optional<std::pair<long long, std::string>> proj; // its line and value
+    std::optional<CoordinateSystem> systems[2];            // from, to
     long long number = 0;
     for (std::size_t start = 0; start < text.size(); ++number) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
@@ -122,6 +137,17 @@ Params ReadParameterFile(const std::string &path) {
             proj.emplace(number + 1, value);
             continue;
         }
+        if (key == "from" || key == "to") {
+            std::optional<CoordinateSystem> &system = systems[key == "to"];
+            if (system)
+                throw Error::AtLine(path, number + 1, "键" + quotedKey + " 出现了两次");
+            try {
+                system = ParseCoordinateSystem(value);
+            } catch (const Error &e) {
+                throw Error::AtLine(path, number + 1, "键" + quotedKey + "：" + e.problem());
+            }
+            continue;
+        }
         int index = 0;
         for (int n = DX; n <= RotZ; ++n)
             if (key == kKeys[n])
@@ -139,17 +165,34 @@ Params ReadParameterFile(const std::string &path) {
                                                               : " 不是数值"));
         values[index] = parsed.value;
     }
-    Params params{};
+    ParameterFile file;
     for (int n = DX; n <= RotZ; ++n) {
         if (!values[n])
             throw Error::InFile(path, std::string("缺少键 “") + kKeys[n] + "”");
-        params[n] = *values[n];
+        file.params[n] = *values[n];
     }
+    // One system without the other would leave a side to be guessed.
+    if (systems[0].has_value() != systems[1].has_value())
+        throw Error::InFile(path, std::string("缺少键 “") + (systems[0] ? "to" : "from") +
+                                      "”：原坐标系 from 与新坐标系 to 要一起给出");
+    if (systems[0])
+        file.systems = {*systems[0], *systems[1]};
     // The proj line is for other programs; one edited by hand would make them
     // and this program convert differently without a word.
-    if (proj && proj->second != ProjString(params))
-        throw Error::AtLine(path, proj->first, "proj 与七个参数不一致");
-    return params;
+    if (proj && proj->second != ProjLine(file.params, file.systems))
+        throw Error::AtLine(path, proj->first,
+                            file.systems.Cartesian() ? "proj 与七个参数不一致"
+                                                     : "proj 与七个参数及坐标系 from、to 不一致");
+    return file;
+}
+
+Params ReadParameterFile(const std::string &path) {
+    const ParameterFile file = ReadParameters(path);
+    if (!file.systems.Cartesian())
+        throw Error::InFile(path, "参数文件是 " + CoordinateSystemText(file.systems.from) + " 到 " +
+                                      CoordinateSystemText(file.systems.to) +
+                                      " 的七参数，这里只能用地心直角坐标 xyz 到 xyz 的参数文件");
+    return file.params;
 }
 
 } // namespace kovarim

@@ -47,7 +47,9 @@ std::string NoTripleMessage(NoTripleReason reason, const CommonPointTable &table
         why = "文件中只有 " + std::to_string(table.PointCount()) + " 个公共点";
         break;
     case NoTripleReason::OnOneLine:
-        why = "所有公共点在平面上（x1, y1）都位于一条直线上或互相重合";
+        why = table.systems().from.kind() == SystemKind::Cartesian
+                  ? "所有公共点在平面上（x1, y1）都位于一条直线上或互相重合"
+                  : "所有公共点的地心坐标在平面上（X, Y）都位于一条直线上或互相重合";
         break;
     case NoTripleReason::OneStation:
         why = "不共线的三点组中都有两个点相距不到 " +
@@ -70,8 +72,9 @@ std::unique_ptr<ReplacementFile> ReportFor(const std::string &commonPointPath,
     return std::make_unique<ReplacementFile>(reportPath);
 }
 
-Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &hooks) {
-    CommonPointTable table = ReadCommonPointFile(commonPointPath);
+Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &hooks,
+                    const PointSystems &systems) {
+    CommonPointTable table = ReadCommonPointFile(commonPointPath, systems);
     const TripleChoice choice = FindBestTriple(table, hooks.progress);
     if (hooks.searchDone)
         hooks.searchDone();

@@ -83,7 +83,8 @@ std::string NoTripleMessage(NoTripleReason reason, const CommonPointTable &table
 // report. Throws Error for a file that cannot be read or is malformed, for
 // no triple chosen (NoTripleMessage), for values too large to compute, or
 // for a report that cannot be written; in every one of these cases nothing
-// has changed.
-Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &hooks);
+// has changed. The file's two sides are read in `systems` (ReadCommonPoints).
+Estimation Estimate(const std::string &commonPointPath, const EstimationHooks &hooks,
+                    const PointSystems &systems = {});
 
 } // namespace kovarim

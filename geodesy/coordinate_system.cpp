@@ -124,7 +124,7 @@ Geodetic GeodeticOf(const CoordinateSystem &s, const Values &v) {
     if (!(std::fabs(easting) <= LargestEasting(e, s.scale())))
         RefuseValue(1, beyond + "远大于 9°" + why);
     CheckHeight(s, 2, v[2]);
-    const GridInverse g = TransverseMercatorInverse(e, s.scale(), v[0], easting);
+    const GridInverse g = TransverseMercatorInverse(e, s.scale(), v[0], easting, false);
     if (!(std::fabs(g.l) <= kLargestGridLongitude))
         RefuseValue(1, beyond + FormatValue(ValueForm::Degrees, g.l) + "°" + why);
     double L = s.centralMeridian() + g.l;
@@ -140,7 +140,7 @@ Values ValuesOf(const CoordinateSystem &s, const Geodetic &g, bool checked) {
     if (checked && !(std::fabs(l) <= kLargestGridLongitude))
         RefuseResult("点离中央子午线 " + FormatValue(ValueForm::Degrees, l) +
                      "°，超过 9°（高斯-克吕格坐标只用于中央子午线两侧 9° 以内）");
-    const GridPoint p = TransverseMercatorForward(EllipsoidOf(s), s.scale(), g.B, l);
+    const GridPoint p = TransverseMercatorForward(EllipsoidOf(s), s.scale(), g.B, l, false);
     const double y = Finite(p.y + s.falseEasting() + s.zone() * kZoneUnit);
     if (checked && s.zone() != 0 &&
         std::floor(RoundedToPlaces(y, 3) / kZoneUnit) != static_cast<double>(s.zone()))
@@ -362,6 +362,32 @@ Values Residuals(const CoordinateSystem &s, const Geocentric &computed, const Va
     }
     const Values c = ValuesOf(s, ToGeodetic(EllipsoidOf(s), computed), false);
     return {c[0] - given[0], c[1] - given[1], c[2] - given[2]};
+}
+
+Axes ResidualAxes(const CoordinateSystem &s, const Values &given) {
+    if (s.kind() == SystemKind::Cartesian)
+        return {{{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}}};
+    const Geodetic g = GeodeticOf(s, given);
+    double sB, cB, sL, cL;
+    portable::SinCosDegrees(g.B, sB, cB);
+    portable::SinCosDegrees(g.L, sL, cL);
+    const std::array<double, 3> north = {-sB * cL, -sB * sL, cB}, east = {-sL, cL, 0.0},
+                                up = {cB * cL, cB * sL, sB};
+    if (s.kind() == SystemKind::Geodetic)
+        return {north, east, up};
+    // Grid north lies γ east of true north: x = cos γ·N + sin γ·E, y = −sin γ·N + cos γ·E.
+    const double easting = given[1] - s.zone() * kZoneUnit - s.falseEasting();
+    const GridInverse grid =
+        TransverseMercatorInverse(EllipsoidOf(s), s.scale(), given[0], easting);
+    double sG, cG;
+    portable::SinCosDegrees(grid.convergence, sG, cG);
+    Axes axes;
+    for (int k = 0; k < 3; ++k) {
+        axes[0][k] = cG * north[k] + sG * east[k];
+        axes[1][k] = -sG * north[k] + cG * east[k];
+    }
+    axes[2] = up;
+    return axes;
 }
 
 const char *ResidualName(const CoordinateSystem &s, int index) {

@@ -76,6 +76,16 @@ class CoordinateSystem {
     double falseEasting_ = 500000.0;
 };
 
+// The two systems of a transformation: the original one (原坐标系, the
+// first three coordinates of a common-point file) and the new one (新坐标系).
+struct PointSystems {
+    CoordinateSystem from, to; // xyz, both, unless said
+    bool Cartesian() const {
+        return from.kind() == SystemKind::Cartesian && to.kind() == SystemKind::Cartesian;
+    }
+    bool operator==(const PointSystems &other) const = default;
+};
+
 // Reads a system's argument. Throws Error for anything it cannot read, the
 // problem naming the argument and listing the accepted forms (kovarim-cli
 // exits 2 on it).
@@ -144,6 +154,16 @@ Values ConvertBetween(const CoordinateSystem &from, const CoordinateSystem &to,
 Values Residuals(const CoordinateSystem &s, const Geocentric &computed, const Values &given);
 // The residuals' names: "X", "Y", "Z" / "N", "E", "U" / "x", "y", "h".
 const char *ResidualName(const CoordinateSystem &s, int index);
+
+// The directions of the residuals at the given point (checked), as rows of
+// unit vectors in X, Y, Z: a small geocentric difference d has the residuals
+// Axes·d (for gk times the point scale k in x and y, which the directions
+// leave out). xyz: the identity; blh: north, east and up; gk: grid north and
+// grid east (north and east turned by the meridian convergence γ) and up. For
+// what transforms with the residuals' directions, such as the redundancy
+// numbers of an adjustment made in X, Y, Z.
+using Axes = std::array<std::array<double, 3>, 3>;
+Axes ResidualAxes(const CoordinateSystem &s, const Values &given);
 
 // An Error about a point's values placed in a file: the same problem at
 // `line`, in field firstField + field() − 1 (`firstField` that of the

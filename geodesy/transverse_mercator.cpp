@@ -54,23 +54,28 @@ Complex operator-(Complex a, Complex b) { return {a.re - b.re, a.im - b.im}; }
 // Σ c_j·sin(2jζ) and 1 + Σ 2j·c_j·cos(2jζ) for j = 1..6 by Clenshaw's
 // recurrence b_j = c_j + 2cos(2ζ)·b_{j+1} − b_{j+2}, given sin 2ζ and cos 2ζ
 // (ζ complex). `sign` is +1 for the α (forward), −1 for the β (back).
+// Without `derivative` (nullptr) only the sum, by the same operations.
 void Clenshaw(const std::array<double, 7> &c, double sign, Complex sin2, Complex cos2, Complex &sum,
-              Complex &derivative) {
+              Complex *derivative) {
     const Complex twoCos = {2.0 * cos2.re, 2.0 * cos2.im};
     Complex b1{0, 0}, b2{0, 0}, d1{0, 0}, d2{0, 0};
     for (int j = 6; j >= 1; --j) {
         const Complex b = twoCos * b1 - b2 + Complex{sign * c[j], 0.0};
-        const Complex d = twoCos * d1 - d2 + Complex{sign * (2 * j) * c[j], 0.0};
         b2 = b1, b1 = b;
-        d2 = d1, d1 = d;
+        if (derivative != nullptr) {
+            const Complex d = twoCos * d1 - d2 + Complex{sign * (2 * j) * c[j], 0.0};
+            d2 = d1, d1 = d;
+        }
     }
     sum = b1 * sin2;
-    derivative = Complex{1.0, 0.0} + (d1 * cos2 - d2);
+    if (derivative != nullptr)
+        *derivative = Complex{1.0, 0.0} + (d1 * cos2 - d2);
 }
 
 } // namespace
 
-GridPoint TransverseMercatorForward(const Ellipsoid &e, double k0, double B, double l) {
+GridPoint TransverseMercatorForward(const Ellipsoid &e, double k0, double B, double l,
+                                    bool withConvergenceAndScale) {
     if (!(std::isfinite(k0) && k0 > 0.0))
         throw Error("投影的中央子午线比例因子应为正数");
     if (!(std::fabs(B) <= 90.0))
@@ -103,21 +108,27 @@ GridPoint TransverseMercatorForward(const Ellipsoid &e, double k0, double B, dou
         c2 = (cXip - sXip) * (cXip + sXip);
         sh2 = 2.0 * sinhEtap * std::sqrt(1.0 + sinhEtap * sinhEtap);
         ch2 = 1.0 + 2.0 * (sinhEtap * sinhEtap);
-        gamma = Atan2(sLam * taup, cLam * Hypot(1.0, taup));
-        k = std::sqrt(e.e2m() + e.e2() * (cPhi * cPhi)) * Hypot(1.0, tau) / r;
+        if (withConvergenceAndScale) {
+            gamma = Atan2(sLam * taup, cLam * Hypot(1.0, taup));
+            k = std::sqrt(e.e2m() + e.e2() * (cPhi * cPhi)) * Hypot(1.0, tau) / r;
+        }
     }
     // ζ = ζ′ + Σ α_j sin 2jζ′ (Karney 2011, eq. 11).
     Complex sum, derivative;
-    Clenshaw(e.alpha(), 1.0, {s2 * ch2, c2 * sh2}, {c2 * ch2, -s2 * sh2}, sum, derivative);
+    Clenshaw(e.alpha(), 1.0, {s2 * ch2, c2 * sh2}, {c2 * ch2, -s2 * sh2}, sum,
+             withConvergenceAndScale ? &derivative : nullptr);
     const double xi = xip + sum.re, eta = etap + sum.im;
+    const double scale = k0 * e.rectifyingRadius();
+    if (!withConvergenceAndScale)
+        return {scale * xi * latSign, scale * eta * lonSign, 0.0, 1.0};
     gamma -= Atan2(derivative.im, derivative.re);
     k *= e.rectifyingRadius() / e.a() * Hypot(derivative.re, derivative.im);
-    const double scale = k0 * e.rectifyingRadius();
     return {scale * xi * latSign, scale * eta * lonSign,
             gamma / portable::kDegree * latSign * lonSign, k * k0};
 }
 
-GridInverse TransverseMercatorInverse(const Ellipsoid &e, double k0, double x, double y) {
+GridInverse TransverseMercatorInverse(const Ellipsoid &e, double k0, double x, double y,
+                                      bool withConvergenceAndScale) {
     if (!(std::isfinite(k0) && k0 > 0.0))
         throw Error("投影的中央子午线比例因子应为正数");
     const double scale = k0 * e.rectifyingRadius();
@@ -136,10 +147,14 @@ GridInverse TransverseMercatorInverse(const Ellipsoid &e, double k0, double x, d
     const double sh2 = Sinh(2.0 * eta), ch2 = std::sqrt(1.0 + sh2 * sh2);
     // ζ′ = ζ − Σ β_j sin 2jζ (eq. 36).
     Complex sum, derivative;
-    Clenshaw(e.beta(), -1.0, {s2 * ch2, c2 * sh2}, {c2 * ch2, -s2 * sh2}, sum, derivative);
+    Clenshaw(e.beta(), -1.0, {s2 * ch2, c2 * sh2}, {c2 * ch2, -s2 * sh2}, sum,
+             withConvergenceAndScale ? &derivative : nullptr);
     const double xip = xi + sum.re, etap = eta + sum.im;
-    double gamma = Atan2(derivative.im, derivative.re);
-    double k = e.rectifyingRadius() / e.a() / Hypot(derivative.re, derivative.im);
+    double gamma = 0.0, k = 1.0;
+    if (withConvergenceAndScale) {
+        gamma = Atan2(derivative.im, derivative.re);
+        k = e.rectifyingRadius() / e.a() / Hypot(derivative.re, derivative.im);
+    }
 
     const double s = Sinh(etap);
     double sXip, cXip;
@@ -151,12 +166,16 @@ GridInverse TransverseMercatorInverse(const Ellipsoid &e, double k0, double x, d
         l = portable::Atan2Degrees(s, cXip);
         const double tau = Tau(e, sXip / r);
         B = portable::Atan2Degrees(tau, 1.0);
-        gamma += Atan2(sXip * (s / std::sqrt(1.0 + s * s)), cXip);
-        k *= std::sqrt(e.e2m() + e.e2() / (1.0 + tau * tau)) * Hypot(1.0, tau) * r;
+        if (withConvergenceAndScale) {
+            gamma += Atan2(sXip * (s / std::sqrt(1.0 + s * s)), cXip);
+            k *= std::sqrt(e.e2m() + e.e2() / (1.0 + tau * tau)) * Hypot(1.0, tau) * r;
+        }
     } else { // the pole
         B = 90.0, l = 0.0;
         k *= e.poleScale();
     }
+    if (!withConvergenceAndScale)
+        return {B * xiSign, l * etaSign, 0.0, 1.0};
     return {B * xiSign, l * etaSign, gamma / portable::kDegree * xiSign * etaSign, k * k0};
 }
 

@@ -36,12 +36,18 @@ struct GridInverse {
 // Latitude B (degrees, |B| ≤ 90) and longitude from the central meridian l
 // (degrees, |l| ≤ 45; the coordinate systems refuse beyond 9°) to the grid.
 // Throws Error outside that domain, or for k0 not positive and finite.
-GridPoint TransverseMercatorForward(const Ellipsoid &e, double k0, double B, double l);
+// Without convergence and scale (`withConvergenceAndScale` false) x and y
+// come by the very same operations, and convergence 0, scale 1: the
+// conversions need nothing else, and the two cost a fifth of the time.
+GridPoint TransverseMercatorForward(const Ellipsoid &e, double k0, double B, double l,
+                                    bool withConvergenceAndScale = true);
 
 // Back: northing x with |x| up to the quarter meridian k0·A·π/2, easting y
 // with |y| ≤ k0·A (the coordinate systems refuse what lies beyond 9° of
 // longitude). Throws Error outside that domain.
-GridInverse TransverseMercatorInverse(const Ellipsoid &e, double k0, double x, double y);
+// Without convergence and scale, B and l by the same operations, as above.
+GridInverse TransverseMercatorInverse(const Ellipsoid &e, double k0, double x, double y,
+                                      bool withConvergenceAndScale = true);
 
 // The largest |x| TransverseMercatorInverse takes: k0·A·π/2, the quarter
 // meridian (and 10⁻¹² of it more, for the last bits).

@@ -145,29 +145,47 @@ std::string FifteenDigits(double value) {
 // a value of at most three decimals straight from its integer of
 // thousandths; otherwise the shortest digits when there are at most 15 of
 // them, 15 significant digits when there are more.
+// n thousandths, n a whole number below 10¹⁵ in magnitude and not 0, as
+// the batch output writes n / 1000.
+void AppendThousandths(std::string &out, double n) {
+    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                     "25262728293031323334353637383940414243444546474849"
+                                     "50515253545556575859606162636465666768697071727374"
+                                     "75767778798081828384858687888990919293949596979899";
+    auto whole = static_cast<std::uint64_t>(std::fabs(n));
+    char digits[24];
+    char *first = digits + sizeof digits;
+    auto fraction = static_cast<unsigned>(whole % 1000);
+    whole /= 1000;
+    if (fraction != 0) {
+        int length = 3;
+        while (fraction % 10 == 0)
+            fraction /= 10, --length;
+        for (int d = 0; d < length; ++d, fraction /= 10)
+            *--first = static_cast<char>('0' + fraction % 10);
+        *--first = '.';
+    }
+    for (; whole >= 100; whole /= 100) { // two digits at a time
+        const auto pair = static_cast<unsigned>(whole % 100);
+        *--first = kPairs[2 * pair + 1];
+        *--first = kPairs[2 * pair];
+    }
+    if (whole >= 10) {
+        *--first = kPairs[2 * whole + 1];
+        *--first = kPairs[2 * whole];
+    } else {
+        *--first = static_cast<char>('0' + whole);
+    }
+    if (n < 0)
+        *--first = '-';
+    out.append(first, digits + sizeof digits);
+}
+
 void AppendDelimited(std::string &out, double value) {
     if (value != 0.0 && std::fabs(value) < 1e12) {
         const double n = RoundHalfEven(value * 1000.0);
         if (n / 1000.0 == value) {
-            auto whole = static_cast<std::uint64_t>(std::fabs(n));
-            char digits[24];
-            char *first = digits + sizeof digits;
-            auto fraction = static_cast<unsigned>(whole % 1000);
-            whole /= 1000;
-            if (fraction != 0) {
-                int length = 3;
-                while (fraction % 10 == 0)
-                    fraction /= 10, --length;
-                for (int d = 0; d < length; ++d, fraction /= 10)
-                    *--first = static_cast<char>('0' + fraction % 10);
-                *--first = '.';
-            }
-            do
-                *--first = static_cast<char>('0' + whole % 10);
-            while ((whole /= 10) != 0);
-            if (value < 0)
-                *--first = '-';
-            out.append(first, digits + sizeof digits);
+            AppendThousandths(out, n);
             return;
         }
     }
@@ -273,6 +291,17 @@ void AppendValue(std::string &out, ValueForm form, double value) {
         throw Error("数值溢出：坐标超出双精度数的范围");
     switch (form) {
     case ValueForm::Metres:
+        // Every coordinate: its thousandths written straight away, what
+        // rounding and AppendDelimited would give (n/1000·1000 rounds back to n).
+        if (std::fabs(value) < 1e11) {
+            const double n = RoundHalfEven(value * 1000.0);
+            if (n == 0.0)
+                out += '0';
+            else
+                AppendThousandths(out, n);
+            break;
+        }
+        [[fallthrough]];
     case ValueForm::Degrees: {
         const double rounded = RoundedToPlaces(value, form == ValueForm::Metres ? 3 : 9);
         if (!std::isfinite(rounded))

@@ -199,6 +199,33 @@ std::string FormatDelimitedNumberReference(double value) {
     return Format(value, std::numeric_limits<int>::min());
 }
 
+bool IsDelimitedNumberText(std::string_view text) {
+    std::size_t i = text.empty() || text[0] != '-' ? 0 : 1;
+    const std::size_t integerStart = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    const std::size_t integerDigits = i - integerStart;
+    if (integerDigits == 0 || integerDigits > 15 ||
+        (integerDigits > 1 && text[integerStart] == '0'))
+        return false;
+    const bool zeroInteger = text[integerStart] == '0';
+    std::size_t significant = zeroInteger ? 0 : integerDigits;
+    if (i == text.size())
+        return !(zeroInteger && integerStart == 1); // "-0" reads as −0, written "0"
+    if (text[i] != '.')
+        return false;
+    const std::size_t fractionStart = ++i;
+    bool started = !zeroInteger;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        started = started || text[i] != '0';
+        significant += started;
+        ++i;
+    }
+    const std::size_t fractionDigits = i - fractionStart;
+    return i == text.size() && fractionDigits > 0 && fractionDigits <= 20 && text.back() != '0' &&
+           significant <= 15;
+}
+
 void AppendDelimitedNumber(std::string &out, double value) {
     // Most values have at most three decimals (every converted coordinate):
     // n / 1000 with n an integer of at most 15 digits, whose nearest double is

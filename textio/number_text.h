@@ -41,6 +41,14 @@ std::string FormatNumber(double value);
 std::string FormatDelimitedNumber(double value);
 // The same appended to `out`, fast: no allocation for a coordinate.
 void AppendDelimitedNumber(std::string &out, double value);
+// Whether `text` (a field as a file holds it) is already the delimited form
+// of the number it reads as, so that an echo may copy it: optional "-",
+// "0" or digits without a leading zero (at most 15), optionally a point and
+// digits not ending in 0 (at most 20), at most 15 significant digits in all,
+// not "-0". Such a text is the unique decimal of at most 15 significant
+// digits that reads as its double, which is what AppendDelimitedNumber
+// writes for it. False says nothing: the number is then written anew.
+bool IsDelimitedNumberText(std::string_view text);
 // The same computed the plain, slow way that the fast one must equal; for
 // tests and fuzzing.
 std::string FormatDelimitedNumberReference(double value);

@@ -25,6 +25,7 @@
 #include "conversion/batch_conversion.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
+#include "conversion/system_conversion.h"
 #include "estimation/estimate.h"
 #include "testkit.h"
 #include "textio/encoding.h"
@@ -1008,6 +1009,314 @@ TEST(KovarimCli, ProjStringAgreesWithCctToAMicrometre) {
         EXPECT_NEAR(y, p.Y, 1e-6);
         EXPECT_NEAR(z, p.Z, 1e-6);
     }
+}
+
+// The surveyors' road: WGS84 B L H to a Beijing 1954 grid, parameters
+// estimated from the road's common points; the check points converted to
+// the grid values PROJ gives them (tests/cli/expected/road_truth.txt), back
+// again with --inverse, and the parameter file's proj line through cct to
+// the same coordinates within 0.1 mm.
+TEST(KovarimCliSystems, EstimatesAndConvertsTheRoadToTheTruth) {
+    testkit::TempDir dir;
+    dir.Write("road.txt", Example("road_common_points.txt"));
+    dir.Write("checks.txt", Example("road_points.txt"));
+    const Outcome estimate = Cli(dir, {"estimate", "road.txt", "--from", "blh:wgs84",
+                                       "--to=gk:bj54:114,zone=38", "--params", "p.txt"});
+    ASSERT_EQ(estimate.status, 0) << estimate.err;
+    EXPECT_NE(estimate.out.find("坐标系 systems: blh:wgs84 -> gk:bj54:114,zone=38\n"),
+              std::string::npos)
+        << estimate.out;
+    const ParameterFile file = ReadParameters(dir.Path("p.txt"));
+    EXPECT_EQ(CoordinateSystemText(file.systems.from), "blh:wgs84");
+    EXPECT_EQ(CoordinateSystemText(file.systems.to), "gk:bj54:114,zone=38");
+
+    const Outcome convert = Cli(dir, {"convert", "--params", "p.txt", "checks.txt", "-"});
+    ASSERT_EQ(convert.status, 0) << convert.err;
+    std::map<std::string, std::array<double, 3>> truth;
+    std::istringstream truthText(
+        testkit::ReadBytes(KOVARIM_SOURCE_DIR "/tests/cli/expected/road_truth.txt"));
+    for (std::string name; truthText >> name;)
+        truthText >> truth[name][0] >> truth[name][1] >> truth[name][2];
+    std::istringstream lines(convert.out);
+    int checked = 0;
+    for (std::string line; std::getline(lines, line); ++checked) {
+        std::vector<std::string> f;
+        std::istringstream fields(line.substr(0, line.size() - 1));
+        for (std::string field; std::getline(fields, field, ',');)
+            f.push_back(field);
+        ASSERT_EQ(f.size(), 7u) << line;
+        const std::string name = f[0].substr(1, f[0].size() - 2);
+        for (int k = 0; k < 3; ++k) // 3 decimals, within 1 mm of PROJ's values
+            EXPECT_NEAR(std::stod(f[4 + k]), truth.at(name)[k], 0.001) << line;
+        // The same point alone, and back to its B L H.
+        const Outcome point = Cli(dir, {"point", "--params", "p.txt", f[1], f[2], f[3]});
+        EXPECT_EQ(point.out, f[4] + " " + f[5] + " " + f[6] + "\n") << point.err;
+        const Outcome back =
+            Cli(dir, {"point", "--inverse", "--params", "p.txt", f[4], f[5], f[6]});
+        std::istringstream blh(back.out);
+        double b = 0, l = 0, h = 0;
+        ASSERT_TRUE(blh >> b >> l >> h) << back.err;
+        EXPECT_NEAR(b, std::stod(f[1]), 2e-8) << back.out; // the grid's 0.5 mm rounding
+        EXPECT_NEAR(l, std::stod(f[2]), 2e-8) << back.out;
+        EXPECT_NEAR(h, std::stod(f[3]), 0.0011) << back.out;
+    }
+    EXPECT_EQ(checked, 6);
+}
+
+TEST(KovarimCliSystems, GivesTheRoadsCoordinatesThroughCctWithinATenthOfAMillimetre) {
+    if (!HaveCct())
+        GTEST_SKIP() << "cct (Debian package proj-bin) is not installed";
+    testkit::TempDir dir;
+    dir.Write("road.txt", Example("road_common_points.txt"));
+    ASSERT_EQ(Cli(dir, {"estimate", "road.txt", "--from", "blh:wgs84", "--to",
+                        "gk:bj54:114,zone=38", "--params", "p.txt"})
+                  .status,
+              0);
+    const ParameterFile file = ReadParameters(dir.Path("p.txt"));
+    const std::string text = testkit::ReadBytes(dir.Path("p.txt"));
+    const std::string proj = text.substr(text.find("proj = ") + 7);
+    std::string columns;
+    std::vector<Values> ours;
+    const SystemConversion conversion(file.systems, file.params, Direction::Forward);
+    for (int i = 0; i < 40; ++i) {
+        const Values blh = {30.42 + i * 0.005, 113.95 + i * 0.0075, 20.0 + i * 1.7};
+        char line[100];
+        std::snprintf(line, sizeof line, "%.12f %.12f %.6f 0\n", blh[0], blh[1], blh[2]);
+        columns += line;
+        ours.push_back(conversion.Convert(blh));
+    }
+    dir.Write("columns", columns);
+    const std::string command = "cd '" + dir.Path("") + "' && cct -d 6 " +
+                                proj.substr(0, proj.find('\n')) + " columns > cct.out 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::istringstream cct(testkit::ReadBytes(dir.Path("cct.out")));
+    double worst = 0;
+    for (const Values &v : ours) {
+        double x = 0, y = 0, h = 0, t = 0;
+        ASSERT_TRUE(cct >> x >> y >> h >> t);
+        worst = std::max({worst, std::fabs(x - v[0]), std::fabs(y - v[1]), std::fabs(h - v[2])});
+    }
+    EXPECT_LT(worst, 1e-4) << "cct differs by " << worst << " m";
+}
+
+// Without parameters, on one ellipsoid: B L H to a zoned grid and back, a
+// zone change, X Y Z; the forms of the output; --inverse the other way.
+// The numbers are cct's and CartConvert's, rounded as written.
+TEST(KovarimCliSystems, ConvertsBetweenSystemsOnOneEllipsoid) {
+    testkit::TempDir dir;
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"point", "--from", "blh:cgcs2000", "--to", "gk:cgcs2000:117,zone=39", "30.5", "117.5",
+          "10"},
+         "3375648.033 39547999.761 10\n"},
+        {{"point", "--from", "gk:cgcs2000:117,zone=39", "--to", "blh:cgcs2000", "3375648.033",
+          "39547999.761", "10"},
+         "30.500000004 117.499999997 10\n"},
+        {{"point", "--inverse", "--from", "blh:cgcs2000", "--to", "gk:cgcs2000:117,zone=39",
+          "3375648.033", "39547999.761", "10"},
+         "30.500000004 117.499999997 10\n"},
+        {{"point", "--from", "blh:cgcs2000", "--to", "blh:cgcs2000,dms", "30.5", "117.50833333333",
+          "10"},
+         "30.3 117.303 10\n"},
+        {{"point", "--from", "blh:bj54", "--to", "xyz", "30", "120", "0"},
+         "-2764174.793 4787691.182 3170430.097\n"},
+        {{"point", "--from", "gk:xian80:117,zone=39", "--to", "gk:xian80:120,zone=40",
+          "3378817.055", "39735948.944", "12.5"},
+         "3376372.363 40447935.034 12.5\n"},
+    };
+    for (const auto &c : cases) {
+        const Outcome run = Cli(dir, c.args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, c.out) << c.args[2] << " -> " << c.args[4];
+    }
+    // The zone change through convert, a file, and back.
+    dir.Write("zone39.txt", "A,3378817.055,39735948.944,12.5\r\nB,3100000,39400000,0\r\n");
+    ASSERT_EQ(Cli(dir, {"convert", "--from", "gk:xian80:117,zone=39", "--to",
+                        "gk:xian80:120,zone=40", "zone39.txt", "zone40.txt"})
+                  .status,
+              0);
+    const std::string there = testkit::ReadBytes(dir.Path("zone40.txt"));
+    EXPECT_EQ(there.rfind("\"A\",3378817.055,39735948.944,12.5,", 0), 0u) << there;
+    std::string back;
+    std::istringstream lines(there);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> f;
+        std::istringstream fields(line.substr(0, line.size() - 1));
+        for (std::string field; std::getline(fields, field, ',');)
+            f.push_back(field);
+        EXPECT_EQ(f[5].substr(0, 2), "40") << line;
+        back += f[0].substr(1, 1) + "," + f[4] + "," + f[5] + "," + f[6] + "\r\n";
+    }
+    dir.Write("zone40only.txt", back);
+    const Outcome again = Cli(dir, {"convert", "--inverse", "--from", "gk:xian80:117,zone=39",
+                                    "--to", "gk:xian80:120,zone=40", "zone40only.txt", "-"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find(",3378817.055,39735948.944,12.5\r\n"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find(",3100000,39400000,0\r\n"), std::string::npos) << again.out;
+}
+
+// What bad input gets: its line and field, the argument named and the forms
+// listed for a system that cannot be read (exit 2), both ellipsoids named
+// where parameters are missing; nothing written whenever anything is refused.
+TEST(KovarimCliSystems, RefusesBadInputWithItsPlaceAndWritesNothing) {
+    const std::string good = "A,30.45,113.96,75,3370112.7734,38496072.8566,166.3929\r\n";
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"a system that cannot be read",
+         {"convert", "--from", "blh:wgs85", "--to", "xyz", "pts.txt", "out.txt"},
+         2,
+         {"--from：无法识别坐标系 “blh:wgs85”", "可用的写法：xyz", "用法 Usage"}},
+        {"a grid without its meridian",
+         {"estimate", "road.txt", "--from", "blh:wgs84", "--to", "gk:bj54"},
+         2,
+         {"--to：无法识别坐标系 “gk:bj54”", "中央子午线"}},
+        {"an inverse flattening below 1",
+         {"point", "--from", "blh:6378137/0.5", "--to", "xyz", "1", "2", "3"},
+         2,
+         {"--from：无法识别坐标系"}},
+        {"a system given twice",
+         {"convert", "--from", "xyz", "--from", "blh:wgs84", "pts.txt"},
+         2,
+         {"--from 只能给一次"}},
+        {"two ellipsoids without parameters",
+         {"point", "--from", "blh:wgs84", "--to", "gk:cgcs2000:117", "30", "117", "0"},
+         2,
+         {"wgs84（6378137/298.257223563）", "cgcs2000（6378137/298.257222101）",
+          "没有七参数不能换算", "--params"}},
+        {"neither parameters nor systems",
+         {"convert", "pts.txt", "out.txt"},
+         2,
+         {"--from 和 --to"}},
+        {"systems other than the parameter file's",
+         {"convert", "--params", "p.txt", "--from", "blh:cgcs2000", "pts.txt", "out.txt"},
+         1,
+         {"参数文件的原坐标系（from）是 blh:wgs84，而 --from 是 blh:cgcs2000"}},
+        {"a parameter file whose system cannot be read",
+         {"convert", "--params", "bad.txt", "pts.txt", "out.txt"},
+         1,
+         {"bad.txt", "第 2 行", "键 “to”：无法识别坐标系"}},
+        {"B beyond 90 in a file to convert",
+         {"convert", "--params", "p.txt", "far.txt", "out.txt"},
+         1,
+         {"far.txt", "第 2 行，第 2 个字段", "第 2 条记录：B = 90.01 超出 −90° 至 90°",
+          "没有写入任何记录，也没有创建输出文件"}},
+        {"a zone that is not zone=38 in a common point",
+         {"estimate", "zone.txt", "--from", "blh:wgs84", "--to", "gk:bj54:114,zone=38"},
+         1,
+         {"zone.txt", "第 2 行，第 6 个字段",
+          "新坐标系 y = 39496072.8566 的带号为 39，与 zone=38 不符"}},
+        {"a grid point beyond 9°",
+         {"adjust", "nine.txt", "--from", "blh:wgs84", "--to", "gk:bj54:114"},
+         1,
+         {"第 1 行，第 6 个字段", "离中央子午线超过 9°"}},
+        {"a point's B that is no number",
+         {"point", "--params", "p.txt", "30,5", "114", "0"},
+         1,
+         {"原坐标系 B “30,5” 不是数值"}},
+        {"minutes of 60",
+         {"point", "--from", "blh:wgs84,dms", "--to", "xyz", "30.6000", "114", "0"},
+         1,
+         {"原坐标系 B “30.6000” 的分为 60"}},
+        {"a point the grid cannot write",
+         {"point", "--from", "blh:bj54", "--to", "gk:bj54:114,zone=38", "30", "124", "0"},
+         1,
+         {"超过 9°"}},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        dir.Write("road.txt", Example("road_common_points.txt"));
+        ASSERT_EQ(Cli(dir, {"estimate", "road.txt", "--from", "blh:wgs84", "--to",
+                            "gk:bj54:114,zone=38", "--params", "p.txt"})
+                      .status,
+                  0);
+        dir.Write("pts.txt", "P1,30.45,113.96,75\r\n");
+        dir.Write("far.txt", "P1,30.45,113.96,75\r\nP2,90.01,113.96,75\r\n");
+        dir.Write("bad.txt", "from = blh:wgs84\nto = gk:bj54:114,zone=\nDX = 0\nDY = 0\nDZ = 0\n"
+                             "Scale = 0\nRotX = 0\nRotY = 0\nRotZ = 0\n");
+        dir.Write("zone.txt", good + "B,30.45,113.96,75,3370112.7734,39496072.8566,166.3929\r\n");
+        dir.Write("nine.txt", "A,30.45,113.96,75,3370112.7734,-900000,166.3929\r\n");
+        const std::vector<std::string> before = dir.Names();
+        const Outcome run = Cli(dir, c.args);
+        EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.name;
+        for (const std::string &part : c.says)
+            EXPECT_NE(run.err.find(part), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_EQ(dir.Names(), before) << c.name; // nothing written, nothing left
+    }
+}
+
+// adjust in systems: the summary and --json name the systems and the
+// residuals' axes, the parameter file keeps them; xyz keeps its bytes.
+TEST(KovarimCliSystems, AdjustsInSystemsAndSaysSo) {
+    testkit::TempDir dir;
+    dir.Write("road.txt", Example("road_common_points.txt"));
+    const Outcome run = Cli(dir, {"adjust", "road.txt", "--from", "blh:wgs84", "--to",
+                                  "gk:bj54:114,zone=38", "--json", "--params", "q.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::ordered_json j = ParsedJson(run.out);
+    EXPECT_EQ(j.at("from"), "blh:wgs84");
+    EXPECT_EQ(j.at("to"), "gk:bj54:114,zone=38");
+    EXPECT_EQ(j.at("residual_names"), nlohmann::ordered_json::array({"x", "y", "h"}));
+    for (const auto &p : j.at("points"))
+        for (const auto &v : p.at("residual"))
+            EXPECT_LT(std::fabs(v.get<double>()), 0.001) << p.dump();
+    EXPECT_EQ(ReadParameters(dir.Path("q.txt")).systems,
+              (PointSystems{ParseCoordinateSystem("blh:wgs84"),
+                            ParseCoordinateSystem("gk:bj54:114,zone=38")}));
+    const Outcome summary =
+        Cli(dir, {"adjust", "road.txt", "--from", "blh:wgs84", "--to", "gk:bj54:114,zone=38"});
+    EXPECT_NE(summary.out.find("坐标系 systems: blh:wgs84 -> gk:bj54:114,zone=38\n"),
+              std::string::npos)
+        << summary.out;
+    dir.Write("gps.txt", Example("common_points.txt"));
+    const Outcome xyz = Cli(dir, {"adjust", "gps.txt", "--json", "--from", "xyz", "--to", "xyz"});
+    ASSERT_EQ(xyz.status, 0) << xyz.err;
+    EXPECT_EQ(xyz.out.find("\"from\""), std::string::npos);
+    EXPECT_EQ(xyz.out, Cli(dir, {"adjust", "gps.txt", "--json"}).out);
+}
+
+} // namespace
+} // namespace kovarim
+
+namespace kovarim {
+namespace {
+
+// xyz spelled out on both sides is today's road: every command's output and
+// every file it writes keep their bytes.
+TEST(KovarimCliSystems, XyzOnBothSidesKeepsEveryByte) {
+    const std::vector<std::string> xyz = {"--from", "xyz", "--to=xyz"};
+    const std::vector<std::vector<std::string>> commands = {
+        {"estimate", "gps.txt", "--params", "p.txt"},
+        {"adjust", "gps.txt", "--params", "q.txt"},
+        {"convert", "--params", "p.txt", "pts.txt", "out.txt"},
+        {"convert", "--inverse", "--params", "p.txt", "pts.txt", "-"},
+        {"point", "--params", "p.txt", "-2267749.693", "5009154.315", "3221290.716"},
+        {"point", "--inverse", "--params", "p.txt", "1", "2", "3"},
+    };
+    testkit::TempDir plain, spelled;
+    for (testkit::TempDir *dir : {&plain, &spelled}) {
+        dir->Write("gps.txt", Example("common_points.txt"));
+        dir->Write("pts.txt", Example("batch_points.txt"));
+    }
+    for (const auto &command : commands) {
+        std::vector<std::string> withSystems = command;
+        withSystems.insert(withSystems.begin() + 1, xyz.begin(), xyz.end());
+        const Outcome a = Cli(plain, command), b = Cli(spelled, withSystems);
+        EXPECT_EQ(a.status, 0) << command[0] << ": " << a.err;
+        EXPECT_EQ(b.status, a.status) << command[0] << ": " << b.err;
+        EXPECT_EQ(b.out, a.out) << command[0];
+        EXPECT_EQ(b.err, a.err) << command[0];
+    }
+    ASSERT_EQ(spelled.Names(), plain.Names());
+    for (const std::string &name : plain.Names())
+        EXPECT_EQ(testkit::ReadBytes(spelled.Path(name)), testkit::ReadBytes(plain.Path(name)))
+            << name;
 }
 
 } // namespace

@@ -17,7 +17,8 @@ trap 'rm -rf "$top"' EXIT
 work="$top/测量 数据" # a Chinese folder name, with a blank
 mkdir "$work" && cd "$work" || exit 1
 cp "$source_dir/examples/common_points.txt" "$source_dir/examples/batch_points.txt" \
-    "$source_dir/examples/weak_triple.txt" .
+    "$source_dir/examples/weak_triple.txt" "$source_dir/examples/road_common_points.txt" \
+    "$source_dir/examples/road_points.txt" .
 
 failures=0
 run() { # run WHAT ARGS...: the command must succeed
@@ -74,6 +75,41 @@ run "estimate, weak triple" estimate weak_triple.txt
 same "the weak triple's finding" "$work/.err" "$expected_cli/weak_finding.txt"
 run "adjust, weak triple" adjust weak_triple.txt
 same "adjustment report, weak triple" "weak_triple七参数平差报告.txt" "$expected_cli/weak_adjustment_report.txt"
+
+# The surveyors' road between coordinate systems: WGS84 B L H to a Beijing
+# 1954 grid with estimated parameters, the check points converted (a block
+# of them on a thread of its own) and back, the adjustment in the grid's
+# terms, and a conversion on one ellipsoid in ddd.mmssss.
+road=(--from blh:wgs84 --to gk:bj54:114,zone=38)
+run "estimate, road" estimate road_common_points.txt "${road[@]}" --params road_params.txt
+cp "$work/.out" road_estimate_output.txt
+same "estimate's standard output, road" road_estimate_output.txt "$expected_cli/road_estimate_output.txt"
+same "accuracy report, road" "road_common_points七参数精度评估.txt" "$expected_cli/road_report.txt"
+same "parameter file, road" road_params.txt "$expected_cli/road_params.txt"
+run "convert, road" convert --params road_params.txt road_points.txt road_converted.txt
+same "batch output, road" road_converted.txt "$expected_cli/road_converted.txt"
+run "point, road" point --params road_params.txt 30.421613469 113.961455217 34.3973
+cp "$work/.out" road_point.txt
+run "point back, road" point --inverse --params road_params.txt 3366917.287 38496313.349 125.633
+cat "$work/.out" >>road_point.txt
+run "point in ddd.mmssss" point --from gk:bj54:114,zone=38 --to blh:bj54,dms 3366917.287 38496313.349 125.633
+cat "$work/.out" >>road_point.txt
+same "point output, road" road_point.txt "$expected_cli/road_point.txt"
+# Five thousand points, more than one block, so that blocks are converted
+# on a thread of their own: the output's SHA-256 is kept, not its 400 KB.
+awk 'BEGIN { for (i = 1; i <= 5000; ++i)
+    printf "P%d,%d.%09d,%d.%09d,%d.%03d\r\n", i, 30 + i % 2, (i * 7919) % 1000000000,
+           113 + i % 2, (i * 104729) % 1000000000, 20 + i % 70, (i * 13) % 1000 }' >road_5000.txt
+run "convert, 5000 road points" convert --params road_params.txt road_5000.txt road_5000.out
+if [ "$(sha256sum <road_5000.out | cut -d' ' -f1)" = "$(cat "$expected_cli/road_5000.sha256")" ]; then
+    echo "same: batch output, 5000 road points"
+else
+    echo "DIFFERENT: batch output, 5000 road points"
+    failures=$((failures + 1))
+fi
+run "adjust, road" adjust road_common_points.txt "${road[@]}" --json
+cp "$work/.out" road_adjust.json
+same "adjust --json, road" road_adjust.json "$expected_cli/road_adjust.json"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures differences or failures"

@@ -1,5 +1,7 @@
 #include "conversion/batch_conversion.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -10,6 +12,7 @@
 #include "base/error.h"
 #include "conversion/single_point.h"
 #include "testkit.h"
+#include "textio/number_text.h"
 
 namespace kovarim {
 namespace {
@@ -355,6 +358,136 @@ TEST(ProposedOutputName, DropsFourCharactersAndAppendsTo) {
     EXPECT_EQ(ProposedOutputName("abc"), std::nullopt);
     EXPECT_EQ(ProposedOutputName("sub/pt"), "sub/to"); // never into the folder
     EXPECT_EQ(ProposedOutputName(""), std::nullopt);
+}
+
+} // namespace
+} // namespace kovarim
+
+namespace kovarim {
+namespace {
+
+const PointSystems kGrid{ParseCoordinateSystem("blh:cgcs2000"),
+                         ParseCoordinateSystem("gk:cgcs2000:117,zone=39")};
+
+// n records of B L H in zone 39, with the record `bad` (from 1) replaced.
+std::string Records(int n, int bad = 0, const std::string &replacement = "") {
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> B(18.0, 53.0), L(115.5, 118.5), H(0, 2000);
+    std::string text;
+    for (int i = 1; i <= n; ++i) {
+        char line[120];
+        std::snprintf(line, sizeof line, "P%d,%.9f,%.9f,%.3f\r\n", i, B(random), L(random),
+                      H(random));
+        text += i == bad ? replacement + "\r\n" : std::string(line);
+    }
+    return text;
+}
+
+// Between systems the records go a block at a time through a thread of
+// their own: the output is, byte for byte, each record converted alone.
+TEST(ConvertFileInSystems, WritesEachRecordAsItsOwnConversionGives) {
+    testkit::TempDir dir;
+    const SystemConversion conversion(kGrid);
+    const std::string input = Records(5000);
+    ASSERT_EQ(ConvertFile(dir.Write("pts.txt", input), dir.Path("out.txt"), conversion, Never),
+              BatchOutcome::Converted);
+    std::istringstream in(input);
+    std::string expected;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line.substr(0, line.size() - 1));
+        std::string name, b, l, h;
+        std::getline(fields, name, ','), std::getline(fields, b, ','), std::getline(fields, l, ',');
+        std::getline(fields, h, ',');
+        expected += "\"" + name + "\"," + FormatDelimitedNumber(std::stod(b)) + "," +
+                    FormatDelimitedNumber(std::stod(l)) + "," +
+                    FormatDelimitedNumber(std::stod(h)) + ","; // echoed by value
+        conversion.Append(expected, conversion.Convert({std::stod(b), std::stod(l), std::stod(h)}),
+                          ',');
+        expected += "\r\n";
+    }
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("out.txt")), expected);
+
+    // ddd.mmssss read as such, an empty height as 0, the name as it was.
+    const SystemConversion dms(PointSystems{ParseCoordinateSystem("blh:cgcs2000,dms"), kGrid.to});
+    ConvertFile(dir.Write("dms.txt", "石桥,30.302515,117.3,\r\n"), dir.Path("dms.out"), dms, Never);
+    std::string line = "\"石桥\",30.302515,117.3,,";
+    conversion.Append(line, conversion.Convert({30 + 30 / 60.0 + 25.15 / 3600, 117.5, 0}), ',');
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("dms.out")), line + "\r\n");
+}
+
+// A refused record: its line, field and number, the earliest in the file
+// whichever thread found it, and nothing written at all (the old output stays).
+TEST(ConvertFileInSystems, RefusesTheFirstBadRecordAndWritesNothing) {
+    const struct {
+        const char *name;
+        std::string input;
+        long long line;
+        int field;
+        const char *says;
+    } cases[] = {
+        {"B beyond 90 in the first block", Records(10, 3, "P3,90.5,117,0"), 3, 2,
+         "第 3 条记录：B = 90.5 超出 −90° 至 90°（点号 “P3”）"},
+        {"a point 9° away, found while converting the second block",
+         Records(5000, 2100, "P2100,30,107.9,0") + "P5001,abc,117,0\r\n", 2100, 0,
+         "第 2100 条记录：换算结果无法写出：点离中央子午线"},
+        {"a word read in the second block, a far point converted in the third",
+         Records(5000, 4500, "P4500,30,127,0") + "", 4500, 0, "第 4500 条记录"},
+        {"a word read before a far point",
+         Records(5000, 2100, "P2100,30,east,0") + "P5001,30,127,0\r\n", 2100, 3,
+         "第 2100 条记录的坐标 L “east” 不是数值（点号 “P2100”）"},
+        {"an empty B", Records(3000, 2049, "P2049,,117,0"), 2049, 2, "坐标 B 为空"},
+        {"minutes of 60 in ddd.mmssss", "P1,30.6000,117,0\r\n", 1, 2, "60"},
+        {"too few fields, named in the system's terms", Records(3, 2, "P2,30,117"), 2, 0,
+         "点号,B,L,H"},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        const std::string path = dir.Write("pts.txt", c.input);
+        const std::string old = dir.Write("out.txt", "the old output\r\n");
+        const SystemConversion conversion =
+            c.input.rfind("P1,30.6000", 0) == 0
+                ? SystemConversion(
+                      PointSystems{ParseCoordinateSystem("blh:cgcs2000,dms"), kGrid.to})
+                : SystemConversion(kGrid);
+        const Error e = testkit::ErrorThrownBy(
+            [&] { ConvertFile(path, old, conversion, [] { return true; }); });
+        EXPECT_EQ(e.file(), path) << c.name;
+        EXPECT_EQ(e.line(), c.line) << c.name;
+        EXPECT_EQ(e.field(), c.field) << c.name << ": " << e.what();
+        EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
+            << c.name << ": " << e.what();
+        EXPECT_NE(std::string(e.what()).find("没有写入任何记录，输出文件保持原样"),
+                  std::string::npos)
+            << c.name << ": " << e.what();
+        EXPECT_EQ(testkit::ReadBytes(old), "the old output\r\n") << c.name;
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"out.txt", "pts.txt"})) << c.name;
+    }
+}
+
+// The records handed on before a refusal, and their count, are those one
+// thread would hand on: every whole block before the bad record's.
+TEST(ConvertFileInSystems, HandsOnTheRecordsBeforeARefusalInOrder) {
+    const SystemConversion conversion(kGrid);
+    for (const int bad : {1, 2048, 2049, 4100}) {
+        const std::string input = Records(6000, bad, "PX,30,127,0");
+        std::FILE *stream = std::tmpfile();
+        std::fwrite(input.data(), 1, input.size(), stream);
+        std::rewind(stream);
+        FieldReader reader(stream, "pts");
+        std::string written;
+        long long converted = -1;
+        const Error e = testkit::ErrorThrownBy([&] {
+            ConvertRecords(
+                reader, conversion, [&](std::string_view s) { written += s; }, converted);
+        });
+        EXPECT_EQ(e.line(), bad);
+        EXPECT_EQ(converted, bad - 1);
+        EXPECT_EQ(static_cast<long long>(std::count(written.begin(), written.end(), '\n')),
+                  bad - 1);
+        testkit::TempDir dir;
+        ConvertFile(dir.Write("all.txt", Records(bad - 1)), dir.Path("all.out"), conversion, Never);
+        EXPECT_EQ(written, testkit::ReadBytes(dir.Path("all.out"))) << bad;
+    }
 }
 
 } // namespace

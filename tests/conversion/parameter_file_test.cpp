@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "geodesy/proj_steps.h"
 #include "testkit.h"
 
 namespace kovarim {
@@ -100,6 +101,87 @@ TEST(ParameterFile, RefusesBadFilesNamingLineAndKey) {
         const std::string path =
             c.content == "<folder>" ? dir.Path("") : dir.Write("p.txt", c.content);
         const Error e = testkit::ErrorThrownBy([&] { ReadParameterFile(path); });
+        EXPECT_EQ(e.file(), path) << c.name;
+        EXPECT_EQ(e.line(), c.line) << c.name;
+        EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
+            << c.name << ": " << e.what();
+    }
+}
+
+// Parameters between other systems than xyz name both, before the seven,
+// and their proj line is the whole pipeline; they read back the same.
+TEST(ParameterFile, RecordsBothSystemsAndTheWholePipeline) {
+    const Params params = MakeParams(-15.4, 157.0, 94.7, 3.58e-6, -1.5e-6, 2.8e-6, -1.0e-5);
+    const struct {
+        const char *from, *to;
+        bool decimalDegreesNote;
+    } cases[] = {
+        {"blh:wgs84", "gk:bj54:114,zone=38", false},
+        {"gk:xian80:117,k=0.9999,fe=0", "blh:cgcs2000", false},
+        {"blh:wgs84,dms", "xyz", true},
+        {"xyz", "gk:6378137/298.25:114.5", false},
+    };
+    for (const auto &c : cases) {
+        const PointSystems systems{ParseCoordinateSystem(c.from), ParseCoordinateSystem(c.to)};
+        const std::string text = ParameterFileText(params, "road.txt", "A", "B", "C", systems);
+        const std::string head =
+            "# Kovarim seven parameters, estimated from road.txt with the "
+            "triple A--B--C\n" +
+            std::string(c.decimalDegreesNote ? "# proj: B and L in decimal degrees (PROJ "
+                                               "reads no ddd.mmssss)\n"
+                                             : "") +
+            "from = " + c.from + "\nto = " + c.to + "\nDX = ";
+        EXPECT_EQ(text.substr(0, head.size()), head) << c.from;
+        EXPECT_NE(text.find("\nproj = " +
+                            ProjPipeline(systems.from, ProjString(params), systems.to) + "\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(text.find("proj = +proj=pipeline +step "), text.find("proj = ")) << text;
+        testkit::TempDir dir;
+        const std::string path = dir.Write("p.txt", text);
+        const ParameterFile back = ReadParameters(path);
+        EXPECT_EQ(back.params, params);
+        EXPECT_EQ(back.systems, systems) << c.from;
+        // What knows only X, Y, Z must not take them.
+        const Error e = testkit::ErrorThrownBy([&] { ReadParameterFile(path); });
+        EXPECT_NE(std::string(e.what()).find(std::string("参数文件是 ") + c.from + " 到 " + c.to),
+                  std::string::npos)
+            << e.what();
+    }
+    // Files of xyz to xyz, with or without the systems said, are what they always were.
+    testkit::TempDir dir;
+    const std::string plain = ParameterFileText(params, "gps.txt", "A", "B", "C");
+    EXPECT_EQ(ParameterFileText(params, "gps.txt", "A", "B", "C", PointSystems{}), plain);
+    EXPECT_EQ(plain.find("\nfrom = "), std::string::npos);
+    EXPECT_EQ(ReadParameters(dir.Write("p.txt", plain)).systems, PointSystems{});
+    EXPECT_EQ(ReadParameters(dir.Write("q.txt", "from = xyz\nto = XYZ\n" + plain)).params, params);
+}
+
+TEST(ParameterFile, RefusesSystemsItCannotReadNamingTheLine) {
+    const std::string seven = "DX = 1\nDY = 2\nDZ = 3\nScale = 0\nRotX = 0\nRotY = 0\nRotZ = 0\n";
+    const struct {
+        const char *name;
+        std::string content;
+        long line;
+        const char *says;
+    } cases[] = {
+        {"from without to", "from = blh:wgs84\n" + seven, 0, "缺少键 “to”"},
+        {"to without from", seven + "to = blh:wgs84\n", 0, "缺少键 “from”"},
+        {"a system that cannot be read", "# c\nfrom = blh:wgs85\nto = xyz\n" + seven, 2,
+         "键 “from”：无法识别坐标系 “blh:wgs85”"},
+        {"the accepted forms listed", "from = gk:bj54\nto = xyz\n" + seven, 1, "可用的写法：xyz"},
+        {"an empty system", "from = xyz\nto =\n" + seven, 2, "键 “to”：无法识别坐标系"},
+        {"to twice", "from = xyz\nto = xyz\nto = blh:bj54\n" + seven, 3, "键 “to” 出现了两次"},
+        {"the helmert step alone for other systems",
+         "from = blh:wgs84\nto = blh:bj54\n" + seven +
+             "proj = +proj=helmert +convention=coordinate_frame +x=1 +y=2 +z=3 +rx=0 +ry=0 "
+             "+rz=0 +s=0\n",
+         10, "proj 与七个参数及坐标系 from、to 不一致"},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        const std::string path = dir.Write("p.txt", c.content);
+        const Error e = testkit::ErrorThrownBy([&] { ReadParameters(path); });
         EXPECT_EQ(e.file(), path) << c.name;
         EXPECT_EQ(e.line(), c.line) << c.name;
         EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)

@@ -383,6 +383,65 @@ TEST(Residuals, AreGivenInTheSystemsOwnTerms) {
     EXPECT_STREQ(ResidualName(CoordinateSystem::Cartesian(), 2), "Z");
 }
 
+// The axes turn a small geocentric difference into the residuals: N E U
+// exactly, the grid's x y to first order and times the point scale.
+TEST(ResidualAxes, TurnASmallGeocentricDifferenceIntoTheResiduals) {
+    const struct {
+        const char *system;
+        Values given;
+    } cases[] = {
+        {"blh:wgs84", {30.5, 114.25, 50.0}},
+        {"blh:cgcs2000,dms", {-45.0, -75.3, 8848.0}},
+        {"blh:bj54", {89.5, 10.0, 0.0}},
+        {"gk:bj54:117,zone=39", {3378817.0553, 39235948.9444, 12.5}},
+        {"gk:xian80:114", {3378817.0553, 235948.9444, 100}}, // west of the meridian
+        {"gk:cgcs2000:120,k=0.9996", {-5000000, 900000, 0}}, // south, 8.6° east
+        {"gk:wgs84:0", {7000000, 500000, -30}},              // on the meridian: γ = 0
+    };
+    for (const auto &c : cases) {
+        const CoordinateSystem s = ParseCoordinateSystem(c.system);
+        const Axes axes = ResidualAxes(s, c.given);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) { // orthonormal rows
+                double dot = 0;
+                for (int k = 0; k < 3; ++k)
+                    dot += axes[i][k] * axes[j][k];
+                EXPECT_NEAR(dot, i == j ? 1.0 : 0.0, 1e-15) << c.system;
+            }
+        double k = 1.0; // the point scale, on x and y of a grid
+        if (s.kind() == SystemKind::GaussKruger) {
+            const Values blh =
+                ConvertBetween(s, CoordinateSystem::Geodetic(*s.ellipsoid()), c.given);
+            const Values one = ConvertBetween(CoordinateSystem::Geodetic(*s.ellipsoid()), s,
+                                              {blh[0], blh[1] + 1e-7, blh[2]});
+            const Values two = ConvertBetween(CoordinateSystem::Geodetic(*s.ellipsoid()), s,
+                                              {blh[0], blh[1] - 1e-7, blh[2]});
+            const Geocentric g1 = ToGeocentric(CoordinateSystem::Geodetic(*s.ellipsoid()),
+                                               {blh[0], blh[1] + 1e-7, blh[2]});
+            const Geocentric g2 = ToGeocentric(CoordinateSystem::Geodetic(*s.ellipsoid()),
+                                               {blh[0], blh[1] - 1e-7, blh[2]});
+            k = std::hypot(one[0] - two[0], one[1] - two[1]) /
+                std::sqrt((g1.X - g2.X) * (g1.X - g2.X) + (g1.Y - g2.Y) * (g1.Y - g2.Y) +
+                          (g1.Z - g2.Z) * (g1.Z - g2.Z));
+        }
+        const Geocentric at = ToGeocentric(s, c.given);
+        for (const std::array<double, 3> d : {std::array<double, 3>{0.03, 0, 0},
+                                              {0, -0.02, 0},
+                                              {0, 0, 0.05},
+                                              {0.01, 0.02, -0.03}}) {
+            const Values r = Residuals(s, {at.X + d[0], at.Y + d[1], at.Z + d[2]}, c.given);
+            for (int i = 0; i < 3; ++i) {
+                const double turned =
+                    (i < 2 ? k : 1.0) * (axes[i][0] * d[0] + axes[i][1] * d[1] + axes[i][2] * d[2]);
+                EXPECT_NEAR(r[i], turned, 2e-8)
+                    << c.system << " residual " << i; // the grid's last bits
+            }
+        }
+    }
+    const Axes xyz = ResidualAxes(CoordinateSystem::Cartesian(), {1, 2, 3});
+    EXPECT_EQ(xyz, (Axes{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}));
+}
+
 TEST(PlacedInFile, PutsTheProblemAtTheLineAndTheFieldOfTheFile) {
     const CoordinateSystem s = ParseCoordinateSystem("blh:wgs84");
     const Error value = ErrorOf([&] { CheckValues(s, {0.0, 400.0, 0.0}); });

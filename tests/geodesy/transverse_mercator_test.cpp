@@ -1,9 +1,12 @@
 #include "geodesy/transverse_mercator.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <map>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -181,6 +184,36 @@ TEST(TransverseMercator, RefusesWhatLiesOutsideItsDomain) {
     // The edges themselves are inside.
     EXPECT_NO_THROW(TransverseMercatorForward(Wgs84(), 1.0, 90.0, 45.0));
     EXPECT_NO_THROW(TransverseMercatorInverse(Wgs84(), 1.0, 10001965.7293, 0.0));
+}
+
+} // namespace
+} // namespace kovarim
+
+namespace kovarim {
+namespace {
+
+// What the conversions ask for, without convergence and scale, comes out to
+// the same bits as with them, over the whole domain and on every ellipsoid.
+TEST(TransverseMercator, GivesTheSamePositionWithoutConvergenceAndScale) {
+    std::mt19937_64 random(41);
+    std::uniform_real_distribution<double> latitude(-90.0, 90.0), longitude(-9.5, 9.5);
+    for (const Ellipsoid *e : {&Cgcs2000(), &Wgs84(), &Beijing54(), &Xian80()})
+        for (int i = 0; i < 20000; ++i) {
+            const double B = i == 0 ? 90.0 : latitude(random), l = longitude(random);
+            const double k0 = i % 2 == 0 ? 1.0 : 0.9996;
+            const GridPoint full = TransverseMercatorForward(*e, k0, B, l);
+            const GridPoint position = TransverseMercatorForward(*e, k0, B, l, false);
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(position.x),
+                      std::bit_cast<std::uint64_t>(full.x));
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(position.y),
+                      std::bit_cast<std::uint64_t>(full.y));
+            const GridInverse back = TransverseMercatorInverse(*e, k0, full.x, full.y);
+            const GridInverse geodetic = TransverseMercatorInverse(*e, k0, full.x, full.y, false);
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(geodetic.B),
+                      std::bit_cast<std::uint64_t>(back.B));
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(geodetic.l),
+                      std::bit_cast<std::uint64_t>(back.l));
+        }
 }
 
 } // namespace

@@ -171,6 +171,44 @@ TEST(FormatDelimitedNumber, WritesWhatThePlainFormattingWrites) {
     }
 }
 
+// A field copied as its own echo must be what writing its number gives:
+// the texts taken are held against the slow way, on texts of every shape
+// near the rule's edges (15 and 16 digits, leading and trailing zeros, long
+// fractions, signs).
+TEST(IsDelimitedNumberText, TakesOnlyTextsThatAreTheirNumbersDelimitedForm) {
+    for (const char *yes : {"0", "30.421613469", "-113.961455217", "125.633", "0.5", "-0.25",
+                            "123456789012345", "0.000000000000000001", "1.00000000000001"})
+        EXPECT_TRUE(IsDelimitedNumberText(yes)) << yes;
+    for (const char *no :
+         {"", "-", "-0", "+5", "05", "1.", ".5", "1.50", "1e5", "1E-05", "1234567890123456",
+          "1.234567890123456", "0.000000000000000000001", " 1", "1 ", "1,5", "0x10", "1.2.3"})
+        EXPECT_FALSE(IsDelimitedNumberText(no)) << no;
+    std::mt19937_64 random(11);
+    int taken = 0;
+    for (int i = 0; i < 300000; ++i) {
+        std::string text = random() % 4 == 0 ? "-" : "";
+        const int integer = static_cast<int>(random() % 18),
+                  fraction = static_cast<int>(random() % 23);
+        for (int d = 0; d < integer; ++d)
+            text += static_cast<char>(
+                '0' + (d == 0 && random() % 3 != 0 ? 1 + random() % 9 : random() % 10));
+        if (integer == 0 || random() % 2 == 0) {
+            if (integer == 0)
+                text += '0';
+            text += '.';
+            for (int d = 0; d < fraction; ++d)
+                text += static_cast<char>('0' + (random() % 4 == 0 ? 0 : random() % 10));
+        }
+        if (!IsDelimitedNumberText(text))
+            continue;
+        ++taken;
+        const ParsedNumber parsed = ParseFieldNumber(text);
+        ASSERT_EQ(parsed.status, NumberParse::Ok) << text;
+        ASSERT_EQ(FormatDelimitedNumberReference(parsed.value), text);
+    }
+    EXPECT_GT(taken, 30000);
+}
+
 TEST(ParseFieldNumber, ReadsWhatStrtodReads) {
     std::mt19937_64 random(5);
     for (int i = 0; i < 100000; ++i) {
