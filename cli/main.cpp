@@ -23,6 +23,7 @@
 #include "adjustment/triple_review.h"
 #include "base/error.h"
 #include "cli/adjust_command.h"
+#include "cli/calibrate_command.h"
 #include "cli/parameter_target.h"
 #include "cli/progress_line.h"
 #include "cli/standard_output.h"
@@ -383,6 +384,12 @@ int Run(const std::vector<std::string> &argv) {
             std::puts("Kovarim " KOVARIM_VERSION);
             return 0;
         }
+        if (command == "calibrate") {
+            cli::CalibrateArguments calibrate = cli::ParseCalibrateArguments(argv, 2);
+            calibrate.stop = &interrupted;
+            StopWhenInterrupted();
+            return cli::RunCalibrate(calibrate);
+        }
         const Arguments args = Parse(argv, 2);
         if (args.inverse && command != "convert" && command != "point")
             throw Usage{"--inverse 只用于 convert 和 point (--inverse is for convert and point)"};
@@ -401,6 +408,9 @@ int Run(const std::vector<std::string> &argv) {
         throw Usage{command.empty() ? "缺少命令 (no command)"
                                     : "未知的命令 (unknown command) " + command};
     } catch (const Usage &usage) {
+        cli::Say("kovarim-cli: " + usage.problem + "\n\n" + kHelp);
+        return 2;
+    } catch (const cli::CalibrateUsage &usage) {
         cli::Say("kovarim-cli: " + usage.problem + "\n\n" + kHelp);
         return 2;
     } catch (const Error &e) {
