@@ -42,6 +42,10 @@ std::optional<WeakTriple> FindWeakTriple(const CommonPointTable &table, const Pa
     weak.ratio = largest / weak.sigma0;
     if (weak.point == 0 || !(weak.ratio >= kWeakTripleRatio))
         return std::nullopt;
+    // A residual the accuracy report prints as 0 is no finding, however
+    // small σ0 (exact data): nobody could see what the question is about.
+    if (RoundToPlaces(largest, 5) == 0.0)
+        return std::nullopt;
     return weak;
 }
 
@@ -70,6 +74,11 @@ std::optional<TripleReview> ReviewTriple(const CommonPointTable &table, const Tr
     try {
         TripleReview review;
         review.adjustment = AdjustTable(table, {}, kDefaultAlpha, &choice);
+        // An adjustment whose own points do not all pass is no better
+        // footing: a point that fails but had to stay, or a search that went
+        // round in a circle, would be offered as the cure.
+        if (review.adjustment.failedButKept > 0 || !review.adjustment.settled)
+            return std::nullopt;
         const auto weak = FindWeakTriple(table, tripleParams, review.adjustment);
         if (!weak)
             return std::nullopt;

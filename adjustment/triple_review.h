@@ -16,8 +16,10 @@
 // the adjustment used is off under the triple's parameters by
 // kWeakTripleRatio times the adjustment's σ0 or more: under least squares a
 // residual of that size has a chance of about 2·10⁻⁹, so it is the triple's
-// parameters, not the point, that are off. The window then asks whether to
-// convert with the adjusted parameters; kovarim-cli estimate says it.
+// parameters, not the point, that are off (and the residual must show in the
+// accuracy report, 0.00001 or more). The window then asks whether to
+// convert with the adjusted parameters; kovarim-cli estimate says it. Only
+// an adjustment whose every point passes its test is offered.
 namespace kovarim {
 
 inline constexpr double kWeakTripleRatio = 6.0;
@@ -48,7 +50,8 @@ struct TripleReview {
 // The second look after an estimation of `table` with the triple `choice`
 // (whose parameters are `tripleParams`): nothing when the triple passes, or
 // when the adjustment cannot run (fewer than four points, a singular
-// geometry) or fails in any other way. Never searches again.
+// geometry), when some point it used fails its test (four points, one of
+// them a blunder), or when it fails in any other way. Never searches again.
 std::optional<TripleReview> ReviewTriple(const CommonPointTable &table, const TripleChoice &choice,
                                          const Params &tripleParams);
 

@@ -30,10 +30,9 @@ struct Form1::Running {
 // How the estimation ended, handed from its thread to the window's.
 struct Form1::Outcome {
     std::optional<Estimation> estimation; // complete, not yet in place
-    // The second look, when the triple is weak: the adjustment and its
-    // report, complete and not yet in place.
+    // The second look, when the triple is weak.
     std::optional<TripleReview> review;
-    std::unique_ptr<ReplacementFile> adjustmentReport;
+    std::string path; // the common-point file, for the adjustment report
     std::string failure;
     bool stopped = false;
 };
@@ -143,20 +142,11 @@ void Form1::Command1_Click() {
     c_.thread.StartTimer(33, [this] { ShowProgress(); }); // about 30 times a second
 }
 
-// On the estimation's thread: the adjustment of the same points, and its
-// report when the triple turns out weak. A report that cannot be written
-// makes the question moot.
+// On the estimation's thread: the adjustment of the same points, milliseconds.
 void Form1::LookAgain(Outcome &outcome, const std::string &path) {
     const Estimation &e = *outcome.estimation;
     outcome.review = ReviewTriple(e.table(), e.choice(), e.params());
-    if (!outcome.review)
-        return;
-    try {
-        outcome.adjustmentReport =
-            PrepareAdjustmentReport(path, e.table(), outcome.review->adjustment);
-    } catch (const std::exception &) {
-        outcome.review.reset();
-    }
+    outcome.path = path;
 }
 
 void Form1::Finish(Outcome &outcome) {
@@ -183,8 +173,7 @@ void Form1::Finish(Outcome &outcome) {
                 OfferAdjustment(outcome);
         }
     }
-    outcome.adjustmentReport.reset(); // unless put in place, it leaves nothing
-    outcome.estimation.reset();       // an unfinished report goes with it
+    outcome.estimation.reset(); // an unfinished report goes with it
     if (estimationFinished)
         estimationFinished();
 }
@@ -199,7 +188,13 @@ void Form1::OfferAdjustment(Outcome &outcome) {
         "。\n\n" + texts::kUseAdjustedQuestion;
     if (!c_.boxes.OkCancel(question, kAppTitle))
         return;
-    if (Guarded([&] { outcome.adjustmentReport->Commit(); }))
+    // Written only now: while the question waits, nothing of it is on the
+    // disk. A report that cannot be written leaves the triple's parameters.
+    if (Guarded([&] {
+            PrepareAdjustmentReport(outcome.path, outcome.estimation->table(),
+                                    outcome.review->adjustment)
+                ->Commit();
+        }))
         params_ = outcome.review->adjustment.params;
 }
 

@@ -11,13 +11,24 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 
-# 1200 points: 287 million triples, a few seconds of search.
-awk 'BEGIN {
-    for (i = 0; i < 1200; i++) {
-        x = 2850000 + (i * 7919) % 10007; y = 590000 + (i * 104729) % 9973; z = (i * 31) % 97
-        printf "P%d,%d,%d,%d,%.3f,%.3f,%.3f\r\n", i, x, y, z, x - 93, y + 30, z + 7
-    }
-}' >points.txt
+# A search of some seconds: as many points as it takes on this machine (1000
+# points are 166 million triples, a third of a second on a fast one); two
+# seconds make several lines, even should the machine be twice as fast later.
+points() {
+    awk -v n="$1" 'BEGIN {
+        for (i = 0; i < n; i++) {
+            x = 2850000 + (i * 7919) % 10007; y = 590000 + (i * 104729) % 9973; z = (i * 31) % 97
+            printf "P%d,%d,%d,%d,%.3f,%.3f,%.3f\r\n", i, x, y, z, x - 93, y + 30, z + 7
+        }
+    }' >points.txt
+}
+for n in 1000 1250 1600 2000 2500 3200 4000; do
+    points "$n"
+    start=$(date +%s%N)
+    "$cli" estimate points.txt >/dev/null 2>&1
+    [ $(( ($(date +%s%N) - start) / 1000000 )) -ge 2000 ] && break
+done
+echo "$n points"
 
 failures=0
 fail() {

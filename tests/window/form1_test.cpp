@@ -4,6 +4,7 @@
 #include "window/form1.h"
 
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -11,6 +12,7 @@
 
 #include "adjustment/adjustment_report.h"
 #include "conversion/single_point.h"
+#include "estimation/estimate.h"
 #include "testkit.h"
 #include "window/controls.h"
 #include "window/scripted_seams.h"
@@ -387,7 +389,12 @@ TEST_F(WindowTest, WeakTripleAsksWhetherToConvertWithTheAdjustedParameters) {
         boxes.shown.clear();
         boxes.answers = {ok};
         dialogs.answers.push_back(path);
+        std::vector<std::string> whileAsked;
+        boxes.onShow = [&] { whileAsked = here.Names(); };
         ClickCommand1();
+        boxes.onShow = nullptr;
+        // While the question waits, nothing of the adjustment is on the disk.
+        EXPECT_EQ(whileAsked, (std::vector<std::string>{"weak.txt", "weak七参数精度评估.txt"}));
         ASSERT_EQ(boxes.shown.size(), 1u) << ok;
         const auto &box = boxes.shown[0];
         EXPECT_TRUE(box.withCancel);
@@ -425,8 +432,9 @@ TEST_F(WindowTest, WeakTripleAsksWhetherToConvertWithTheAdjustedParameters) {
 }
 
 // Nothing is asked when the triple passes (the example, whose one blunder
-// the adjustment finds), when the adjustment cannot run (three points), nor
-// for four points that agree: no box, no adjustment report.
+// the adjustment finds), when the adjustment cannot run (three points), for
+// four points that agree, nor when a point the adjustment kept fails its
+// test: no box, no adjustment report.
 TEST_F(WindowTest, SoundTripleOrNoAdjustmentAsksNothing) {
     const struct {
         const char *name;
@@ -435,6 +443,12 @@ TEST_F(WindowTest, SoundTripleOrNoAdjustmentAsksNothing) {
         {"the example", Example("common_points.txt")},
         {"three points", "A,0,0,0,10,20,30\r\nB,100,0,0,110,20,30\r\nC,0,100,0,10,120,30\r\n"},
         {"four points", kPoints},
+        // P3 off by 1 m: the adjustment keeps it, failing, as four must stay.
+        {"four points, one a blunder",
+         "P1,2862794.692,590955.437,58.479,2862701.713,590985.485,65.686\r\n"
+         "P2,2861667.998,589872.829,120.904,2861574.997,589902.889,128.138\r\n"
+         "P3,2858170.107,594743.056,47.629,2858078.180,594773.194,54.861\r\n"
+         "P4,2859928.894,589523.094,144.595,2859835.879,589553.188,151.852\r\n"},
     };
     for (const auto &c : cases) {
         testkit::TempDir here;
@@ -446,6 +460,26 @@ TEST_F(WindowTest, SoundTripleOrNoAdjustmentAsksNothing) {
             << c.name;
         EXPECT_TRUE(command2.enabled) << c.name;
     }
+}
+
+// OK, but the adjustment report cannot be written (its name is a folder):
+// the failure is shown, and the triple's parameters stay.
+TEST_F(WindowTest, AdjustmentReportThatCannotBeWrittenKeepsTheTriplesParameters) {
+    testkit::TempDir here;
+    const std::string path = here.Write("weak.txt", Example("weak_triple.txt"));
+    std::filesystem::create_directory(testkit::Fs(here.Path("weak七参数平差报告.txt")));
+    boxes.answers = {true};
+    dialogs.answers.push_back(path);
+    ClickCommand1();
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_TRUE(boxes.shown[0].withCancel);
+    EXPECT_FALSE(boxes.shown[1].withCancel);
+    EXPECT_NE(boxes.shown[1].text.find("文件夹"), std::string::npos) << boxes.shown[1].text;
+    testkit::TempDir there;
+    std::optional<Estimation> triple =
+        kovarim::Estimate(there.Write("weak.txt", Example("weak_triple.txt")), {});
+    EXPECT_EQ(form->params(), triple->params());
+    EXPECT_TRUE(command3.enabled);
 }
 
 } // namespace
