@@ -186,7 +186,7 @@ void WritePoints(ColumnPrinter &out, const CommonPointTable &table, const Adjust
             out.Text(gbk::kBlunder.bytes);
             break;
         case PointState::Check:
-            out.Text(gbk::kCheck.bytes);
+            out.Text(p.passed ? gbk::kCheck.bytes : gbk::kCheckFailing.bytes);
             break;
         }
         out.EndLine();

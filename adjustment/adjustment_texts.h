@@ -180,6 +180,10 @@ inline constexpr Text kUsed{"\xB2\xCE\xD3\xEB", "参与"};
 inline constexpr Text kBlunder{"\xB4\xD6\xB2\xEE", "粗差"};
 // state
 inline constexpr Text kCheck{"\xBC\xEC\xBA\xCB", "检核"};
+// state of a check point that fails its test
+inline constexpr Text kCheckFailing{
+    "\xBC\xEC\xBA\xCB\xA3\xA8\xCE\xB4\xCD\xA8\xB9\xFD\xBC\xEC\xD1\xE9\xA3\xA9",
+    "检核（未通过检验）"};
 // state of a point that came back
 inline constexpr Text kCameBack{
     "\xB2\xCE\xD3\xEB\xA3\xA8\xB3\xF5\xCA\xBC\xCC\xDE\xB3\xFD\xBA\xF3\xBB\xD6\xB8\xB4\xA3\xA9",
@@ -228,6 +232,7 @@ inline constexpr Text kAdjustmentAll[] = {
     kNoRobustStartShape,
     kNotSettled,
     kUsedFailing,
+    kCheckFailing,
     kTripleOpen,
     kSnooping,
     kAlpha,

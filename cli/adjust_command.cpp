@@ -169,7 +169,8 @@ bool SplitNames(std::string_view list, std::vector<std::string> &names) {
         while (i < list.size() && blank(list[i]))
             ++i;
         std::string_view name;
-        if (i < list.size() && list[i] == '"') {
+        const bool quoted = i < list.size() && list[i] == '"';
+        if (quoted) {
             const std::size_t close = list.find('"', i + 1);
             if (close == std::string_view::npos)
                 return false;
@@ -182,8 +183,11 @@ bool SplitNames(std::string_view list, std::vector<std::string> &names) {
                 name.remove_suffix(1);
             i = comma;
         }
-        if (!name.empty())
-            names.emplace_back(name);
+        // An empty name is a slip (',' or '' on the command line) unless it
+        // is quoted: "" holds out the points whose name is empty.
+        if (name.empty() && !quoted)
+            return false;
+        names.emplace_back(name);
         if (i != std::string_view::npos)
             ++i;
     }

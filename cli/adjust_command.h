@@ -21,8 +21,9 @@ struct AdjustArguments {
 
 // The names of a --check list, split as a line of a common-point file is:
 // commas between, blanks before a name skipped and after an unquoted one
-// dropped, a name in double quotes taken whole, commas and all; empty names
-// are no names. Appended to `names`; false for a quote left open.
+// dropped, a name in double quotes taken whole, commas and all ("" is the
+// empty name). Appended to `names`; false for a quote left open or an empty
+// unquoted name (',' or '' on a command line is a slip).
 bool SplitNames(std::string_view list, std::vector<std::string> &names);
 
 // Adjusts, writes the report (and the parameter file) and puts them in place

@@ -324,7 +324,8 @@ int Adjust(const Arguments &args) {
     std::vector<std::string> check;
     for (const std::string &list : args.check)
         if (!cli::SplitNames(list, check))
-            throw Usage{"--check 中的引号没有闭合 (--check has a quote left open)"};
+            throw Usage{"--check 中有空的点号或没有闭合的引号；名为空的点写作 \"\" (--check has an "
+                        "empty name or a quote left open; the empty name is \"\")"};
     cli::AdjustArguments adjust{args.positional[0], args.params, check,
                                 kDefaultAlpha,      args.json,   &interrupted};
     adjust.quiet = args.quiet;
@@ -437,6 +438,7 @@ int Run(const std::vector<std::string> &argv) {
 
 int Main(const std::vector<std::string> &argv) {
     platform::GuardStandardStreams();
+    platform::WriteFailuresAsErrors();
     platform::UseStandardStreamsForBytes(); // else "convert - -" would change bytes on Windows
     const int status = Run(argv);
     return status == 0 ? Finished(status) : status;

@@ -89,8 +89,8 @@ void ProgressLine::Draw(const std::string &text) {
     if (text.empty())
         line += "\r";
     width_ = text.empty() ? 0 : columns;
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    // As the messages go: a console gets its characters whatever its code page.
+    platform::WriteText(stderr, line);
 }
 
 } // namespace kovarim::cli

@@ -115,6 +115,11 @@ bool IsTerminal(std::FILE *stream);
 // standard input fails every read.
 void GuardStandardStreams();
 
+// A write past the file-size limit (ulimit -f) fails as on a full disk
+// instead of ending the program (SIGXFSZ), so that the file begun beside its
+// target goes and the old one stays. Nothing to do on Windows.
+void WriteFailuresAsErrors();
+
 // What would end the program from outside while it works sets `stop`
 // instead, so that the work stops, what it began is taken away and nothing
 // is changed: on POSIX SIGINT (Ctrl-C), SIGTERM, SIGQUIT (Ctrl-\), SIGHUP (the

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -270,6 +271,8 @@ void GuardStandardStreams() {
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
             open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY); // takes the lowest free number
 }
+
+void WriteFailuresAsErrors() { std::signal(SIGXFSZ, SIG_IGN); }
 
 namespace {
 std::atomic<bool> *interruptStop = nullptr;

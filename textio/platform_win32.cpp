@@ -160,8 +160,17 @@ bool HasPrefix(const std::string &path, char kind) {
 // part of the path up to its first dot or colon, less trailing blanks, in
 // any case; COM and LPT take the digits 1 to 9 and the Latin-1 superscripts.
 bool ReservedForADevice(const std::string &path) {
-    if (HasPrefix(path, '?') || HasPrefix(path, '.'))
+    if (HasPrefix(path, '?'))
         return false; // \\?\C:\aux.txt is a file of that name
+    // In the device space only a pipe and the null device are anything the
+    // program reads or writes: \\.\COM1 would wait for a serial line,
+    // \\.\PhysicalDrive0 is a whole disk.
+    if (HasPrefix(path, '.')) {
+        std::string rest = path.substr(4);
+        for (char &c : rest)
+            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        return !(rest == "NUL" || rest.rfind("PIPE\\", 0) == 0 || rest.rfind("PIPE/", 0) == 0);
+    }
     std::size_t start = LastSeparator(path);
     start = start != std::string::npos ? start + 1 : path.size() >= 2 && path[1] == ':' ? 2 : 0;
     std::string base = path.substr(start, path.find_first_of(".:", start) - start);
@@ -583,6 +592,8 @@ bool IsTerminal(std::FILE *stream) {
     DWORD mode = 0;
     return GetConsoleMode(HandleOf(stream), &mode) != 0;
 }
+
+void WriteFailuresAsErrors() {} // a write past a quota fails as it is
 
 void GuardStandardStreams() {
     // A stream the caller gave no handle has a free number, which the next

@@ -1,5 +1,6 @@
 #include "app/qt/qt_seams.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -27,6 +28,11 @@ int Show(const std::string &text, const QString &title, QMessageBox::StandardBut
     QMessageBox box(QMessageBox::NoIcon, title, QString::fromStdString(text), buttons,
                     QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::Ok);
+    // The program's own words: Qt without a translation would say OK and
+    // Cancel beside the Chinese text that refers to 确定 and 取消.
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    if (QAbstractButton *cancel = box.button(QMessageBox::Cancel))
+        cancel->setText(QStringLiteral("取消"));
     // OK before Cancel, whatever the desktop's habit.
     box.setStyleSheet(QStringLiteral("QDialogButtonBox { button-layout: 0; }"));
     return box.exec();

@@ -108,6 +108,7 @@ TEST(AdjustmentReport, SaysWhatEachCaseNeeds) {
         std::vector<std::string> says;
     } cases[] = {
         {"check points", Example(), {"北塔", "GPS06"}, {"检核点 2 个", "检核点残差均方根", "检核"}},
+        {"a check point that fails", Example(), {"东山"}, {"检核（未通过检验）"}},
         {"no best triple",
          vertical,
          {},

@@ -17,11 +17,17 @@ fail() {
     echo "FAILED: $*"
     failures=$((failures + 1))
 }
+# The limit as a user sets it (the program itself turns the signal that
+# would end it into a failed write), and, where an emulator runs the
+# program, with the signal ignored for the emulator's sake.
+signal=default
+[ "${#cli[@]}" -gt 1 ] && signal=ignored
 for output in old new; do
     rm -f ptsto
     [ "$output" = old ] && echo "old output" >ptsto
     # A child of its own, so that the limit stays there.
-    (ulimit -f 100 && trap '' XFSZ && exec "${cli[@]}" convert --force --params params.txt pts.txt) \
+    (ulimit -f 100 && { [ "$signal" = default ] || trap '' XFSZ; } &&
+        exec "${cli[@]}" convert --force --params params.txt pts.txt) \
         >/dev/null 2>error.txt </dev/null
     status=$?
     [ "$status" -eq 1 ] || fail "$output output: status $status: $(cat error.txt)"

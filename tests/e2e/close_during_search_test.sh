@@ -16,6 +16,9 @@ for tool in Xvfb xdotool; do
 done
 "$python" -c 'import Xlib' 2>/dev/null || { echo "skipped: no python3-xlib"; exit 77; }
 
+# Qt's dialogs in English, whatever the desktop's language: the test knows
+# them by their titles.
+export LC_ALL=C.UTF-8 LANGUAGE=
 source "$(dirname "$0")/x_session.sh"
 start_x
 

@@ -19,6 +19,9 @@ for tool in Xvfb xdotool xclip; do
     command -v "$tool" >/dev/null || { echo "skipped: no $tool"; exit 77; }
 done
 
+# Qt's dialogs in English, whatever the desktop's language: the test knows
+# them by their titles.
+export LC_ALL=C.UTF-8 LANGUAGE=
 source "$(dirname "$0")/x_session.sh"
 start_x
 

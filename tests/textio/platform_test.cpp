@@ -191,7 +191,11 @@ TEST(Platform, DeviceNamesAreTheSystemsOwn) {
         {" nul", false},
         {"aux.txt/点.txt", false},
         {"\\\\?\\C:\\aux.txt", false}, // the file of that name
-        {"\\\\.\\pipe\\aux", false},   // the device space names its device itself
+        {"\\\\.\\pipe\\aux", false},   // a pipe of the device space, read as any pipe
+        {"\\\\.\\NUL", false},         // the null device, written in place
+        {"\\\\.\\COM1", true},         // a serial line would be waited on for ever
+        {"//./com10", true},
+        {"\\\\.\\PhysicalDrive0", true}, // a whole disk
         {"控制点.txt", false},
     };
     for (const auto &c : cases) {
