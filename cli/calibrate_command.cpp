@@ -346,7 +346,7 @@ CalibrateArguments ParseCalibrateArguments(const std::vector<std::string> &argv,
     }
     for (const std::string &list : checks)
         if (!SplitNames(list, args.check))
-            throw CalibrateUsage{"--check 中的引号没有闭合 (--check has a quote left open)"};
+            throw CalibrateUsage{kBadCheckList};
     if (alpha) {
         const ParsedNumber parsed = ParseFieldNumber(*alpha);
         if (parsed.status != NumberParse::Ok ||

@@ -324,8 +324,7 @@ int Adjust(const Arguments &args) {
     std::vector<std::string> check;
     for (const std::string &list : args.check)
         if (!cli::SplitNames(list, check))
-            throw Usage{"--check 中有空的点号或没有闭合的引号；名为空的点写作 \"\" (--check has an "
-                        "empty name or a quote left open; the empty name is \"\")"};
+            throw Usage{cli::kBadCheckList};
     cli::AdjustArguments adjust{args.positional[0], args.params, check,
                                 kDefaultAlpha,      args.json,   &interrupted};
     adjust.quiet = args.quiet;
