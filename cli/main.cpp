@@ -28,6 +28,8 @@
 #include "cli/progress_line.h"
 #include "cli/standard_output.h"
 #include "conversion/batch_conversion.h"
+#include "conversion/calibration_file.h"
+#include "conversion/key_value_file.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
 #include "estimation/accuracy_report.h"
@@ -243,10 +245,29 @@ int Estimate(const Arguments &args) {
     return 0;
 }
 
+// The parameters of either kind, told apart by the file's kind line: the
+// seven parameters, or a site calibration's road from its source system.
+struct AnyParameters {
+    std::optional<Params> seven;
+    std::optional<CalibrationFile> site;
+};
+
+AnyParameters ReadAnyParameterFile(const std::string &path) {
+    const KeyValueFile file = ReadKeyValueFile(path);
+    if (IsCalibrationFile(file))
+        return {std::nullopt, ReadCalibrationFile(file)};
+    return {ReadParameterFile(path), std::nullopt};
+}
+
 int Convert(const Arguments &args) {
     Expect(args, 1, 2, true);
-    const Params params = ReadParameterFile(*args.params);
+    const AnyParameters params = ReadAnyParameterFile(*args.params);
     const Direction direction = args.inverse ? Direction::Inverse : Direction::Forward;
+    const auto convertFile = [&](auto &input, const std::string &output, const auto &replace) {
+        return params.site
+                   ? ConvertFile(input, output, *params.site, replace, direction, &interrupted)
+                   : ConvertFile(input, output, *params.seven, replace, direction, &interrupted);
+    };
     const std::string &input = args.positional[0];
     std::string output;
     if (input.empty())
@@ -279,8 +300,7 @@ int Convert(const Arguments &args) {
         return 0;
     };
     if (input != "-" && output != "-")
-        return refuseReplacing(
-            ConvertFile(input, output, params, replace, direction, &interrupted));
+        return refuseReplacing(convertFile(input, output, replace));
 
     std::optional<FieldReader> reader;
     if (input == "-")
@@ -288,8 +308,7 @@ int Convert(const Arguments &args) {
     else
         reader.emplace(input);
     if (output != "-")
-        return refuseReplacing(
-            ConvertFile(*reader, output, params, replace, direction, &interrupted));
+        return refuseReplacing(convertFile(*reader, output, replace));
 
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
@@ -305,9 +324,11 @@ int Convert(const Arguments &args) {
     if (reader->hadUtf8Mark())
         put(spool.get(), kUtf8Mark, "临时文件");
     long long converted = 0;
-    ConvertRecords(
-        *reader, params, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
-        converted, direction, &interrupted);
+    const auto spoolLines = [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); };
+    if (params.site)
+        ConvertRecords(*reader, *params.site, spoolLines, converted, direction, &interrupted);
+    else
+        ConvertRecords(*reader, *params.seven, spoolLines, converted, direction, &interrupted);
     std::rewind(spool.get());
     char block[1 << 16];
     for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
@@ -347,7 +368,15 @@ std::string WhyNotANumber(const std::string &value) {
 
 int Point(const Arguments &args) {
     Expect(args, 3, 3, true);
-    const Params params = ReadParameterFile(*args.params);
+    const AnyParameters any = ReadAnyParameterFile(*args.params);
+    if (any.site) {
+        const std::array<std::string, 3> shown = ConvertSitePoint(
+            *any.site, {args.positional[0], args.positional[1], args.positional[2]},
+            args.inverse ? Direction::Inverse : Direction::Forward);
+        std::printf("%s %s %s\n", shown[0].c_str(), shown[1].c_str(), shown[2].c_str());
+        return 0;
+    }
+    const Params &params = *any.seven;
     // The window's boxes read "12m" as 12 and "abc" as 0, under the user's
     // eyes; a script's typo or decimal comma would pass unseen, so here each
     // value must be a whole number text (the same value the boxes read).

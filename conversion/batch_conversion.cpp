@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "base/error.h"
+#include "geodesy/coordinate_system.h"
+#include "geodesy/value_text.h"
 #include "textio/field_reader.h"
 #include "textio/number_text.h"
 #include "textio/path_names.h"
@@ -64,6 +66,82 @@ double Coordinate(const FieldReader &reader, long long record, const Line &line,
     throw Error::AtField(reader.path(), field.line, index + 1, what);
 }
 
+// The point's name for a message: "（点号 “P1”）", or nothing.
+std::string NameNote(const FieldReader &reader, const Line &line) {
+    const std::string name = QuotedForMessage(ToUtf8(line.fields[0].bytes, reader.encoding()));
+    return name.empty() ? std::string() : "（点号" + name + "）";
+}
+
+// What a record's three coordinates become: the results, each after a comma.
+using AppendResults = std::function<void(const FieldReader &reader, long long record,
+                                         const Line &line, std::string &text)>;
+
+AppendResults ThroughSevenParameters(const Params &params, Direction direction) {
+    return [&params, direction](const FieldReader &reader, long long record, const Line &line,
+                                std::string &text) {
+        const double X = Coordinate(reader, record, line, 1);
+        const double Y = Coordinate(reader, record, line, 2);
+        const double Z = Coordinate(reader, record, line, 3);
+        try {
+            const Point3 to = TransformPoint(params, direction, X, Y, Z);
+            for (double value : {to.X, to.Y, to.Z}) {
+                text += ',';
+                AppendDelimitedNumber(text, RoundCoordinate(value));
+            }
+        } catch (const Error &overflow) {
+            throw Error::AtLine(reader.path(), line.number,
+                                RecordText(record) + "：" + overflow.problem());
+        }
+    };
+}
+
+// Forward, the record holds the source's values in their forms (x y h, or
+// B L H in degrees or ddd.mmssss: the field's text, not the decimal number
+// it looks like) and gets the local X, Y, h; inverse, the other way round.
+AppendResults ThroughCalibration(const CalibrationFile &file, Direction direction) {
+    return [&file, direction](const FieldReader &reader, long long record, const Line &line,
+                              std::string &text) {
+        const bool forward = direction == Direction::Forward;
+        const char *const side = forward ? "原坐标系 " : "局部坐标系 ";
+        static const char *const local[3] = {"X", "Y", "h"};
+        auto refuse = [&](const Error &e) {
+            const Error placed = PlacedInFile(e, reader.path(), line.number, 2);
+            throw placed.Restated(RecordText(record) + "：" +
+                                  (e.field() > 0 ? side : std::string()) + placed.problem() +
+                                  NameNote(reader, line));
+        };
+        Values given{};
+        for (int k = 0; k < 3; ++k) {
+            const Field &field = line.fields[1 + k];
+            if (field.kind == FieldKind::Empty) {
+                if (k == 2)
+                    continue; // a missing height counts as 0, as in every batch
+                Coordinate(reader, record, line, 1 + k); // refused as an empty x or y is
+            }
+            try {
+                const std::string value = ToUtf8(field.bytes, reader.encoding());
+                given[k] = forward ? file.source.Read(k, value)
+                                   : ReadValue(ValueForm::Metres, value, local[k]);
+            } catch (const Error &e) {
+                refuse(Error::AtField({}, 0, k + 1, e.problem()));
+            }
+        }
+        Values to{};
+        try {
+            to = ApplySiteCalibration(file.source, file.params, direction, given);
+        } catch (const Error &e) {
+            refuse(e);
+        }
+        for (int k = 0; k < 3; ++k) {
+            text += ',';
+            if (forward)
+                AppendDelimitedNumber(text, RoundCoordinate(to[k]));
+            else
+                file.source.Append(text, k, to[k]);
+        }
+    };
+}
+
 // What became of the output when the input failed at a record.
 std::string OutputNote(long long written, bool outputExisted) {
     if (written == 0)
@@ -84,46 +162,9 @@ bool IsEmptyFile(const std::string &path) {
     return length == 0;
 }
 
-// A device or a pipe has no length and cannot be replaced: it is written as
-// it stands, without a question, the lines as they come.
-BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath,
-                               const Params &params, Direction direction,
-                               const std::atomic<bool> *stop) {
-    TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
-    bool started = false;
-    auto start = [&] {
-        if (!std::exchange(started, true) && input.hadUtf8Mark())
-            output.Write(kUtf8Mark);
-    };
-    auto write = [&](std::string_view lines) {
-        start();
-        output.Write(lines);
-    };
-    long long converted = 0;
-    try {
-        ConvertRecords(input, params, write, converted, direction, stop);
-    } catch (const Error &e) {
-        if (e.file() != input.path())
-            throw;
-        output.Close();
-        throw e.Restated(e.problem() + "。" + OutputNote(converted, true));
-    }
-    start(); // an empty input: the mark alone
-    output.Close();
-    return BatchOutcome::Converted;
-}
-
-} // namespace
-
-std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
-    if (CharacterCount(inputPath) < 4)
-        return std::nullopt;
-    return DropLastCharacters(inputPath, 4) + "to";
-}
-
-void ConvertRecords(FieldReader &input, const Params &params,
-                    const std::function<void(std::string_view)> &write, long long &converted,
-                    Direction direction, const std::atomic<bool> *stop) {
+void ConvertRecordsWith(FieldReader &input, const AppendResults &results,
+                        const std::function<void(std::string_view)> &write, long long &converted,
+                        const std::atomic<bool> *stop) {
     const auto stopped = [stop] {
         return stop != nullptr && stop->load(std::memory_order_relaxed);
     };
@@ -144,24 +185,15 @@ void ConvertRecords(FieldReader &input, const Params &params,
             if (stopped())
                 throw ConversionStopped{};
             const long long record = records + 1;
-            const double X = Coordinate(input, record, line, 1);
-            const double Y = Coordinate(input, record, line, 2);
-            const double Z = Coordinate(input, record, line, 3);
+            // The results first: a refused record leaves nothing of itself.
+            std::string computed;
+            results(input, record, line, computed);
             for (int f = 0; f < kFieldsPerRecord; ++f) {
+                if (f > 0)
+                    text += ',';
                 AppendDelimited(text, line.fields[f]);
-                text += ',';
             }
-            try {
-                const Point3 to = TransformPoint(params, direction, X, Y, Z);
-                AppendDelimitedNumber(text, RoundCoordinate(to.X));
-                text += ',';
-                AppendDelimitedNumber(text, RoundCoordinate(to.Y));
-                text += ',';
-                AppendDelimitedNumber(text, RoundCoordinate(to.Z));
-            } catch (const Error &overflow) {
-                throw Error::AtLine(inputPath, line.number,
-                                    RecordText(record) + "：" + overflow.problem());
-            }
+            text += computed;
             text += "\r\n";
             complete = text.size();
             records = record;
@@ -183,22 +215,58 @@ void ConvertRecords(FieldReader &input, const Params &params,
     }
 }
 
-BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
-                         const Params &params, const std::function<bool()> &confirmReplace,
-                         Direction direction, const std::atomic<bool> *stop) {
+// A device or a pipe has no length and cannot be replaced: it is written as
+// it stands, without a question, the lines as they come.
+BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath,
+                               const AppendResults &results, const std::atomic<bool> *stop) {
+    TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
+    bool started = false;
+    auto start = [&] {
+        if (!std::exchange(started, true) && input.hadUtf8Mark())
+            output.Write(kUtf8Mark);
+    };
+    auto write = [&](std::string_view lines) {
+        start();
+        output.Write(lines);
+    };
+    long long converted = 0;
+    try {
+        ConvertRecordsWith(input, results, write, converted, stop);
+    } catch (const Error &e) {
+        if (e.file() != input.path())
+            throw;
+        output.Close();
+        throw e.Restated(e.problem() + "。" + OutputNote(converted, true));
+    }
+    start(); // an empty input: the mark alone
+    output.Close();
+    return BatchOutcome::Converted;
+}
+
+} // namespace
+
+std::optional<std::string> ProposedOutputName(const std::string &inputPath) {
+    if (CharacterCount(inputPath) < 4)
+        return std::nullopt;
+    return DropLastCharacters(inputPath, 4) + "to";
+}
+
+namespace {
+
+FieldReader OpenInputFor(const std::string &inputPath, const std::string &outputPath) {
     // Replacing the output would delete the input before it is read.
     if (platform::SameFile(inputPath, outputPath))
         throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
     // The input first: when it cannot be read, the old output stays as it is.
-    FieldReader input(inputPath);
-    return ConvertFile(input, outputPath, params, confirmReplace, direction, stop);
+    return FieldReader(inputPath);
 }
 
-BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
-                         const std::function<bool()> &confirmReplace, Direction direction,
-                         const std::atomic<bool> *stop) {
+BatchOutcome ConvertFileWith(FieldReader &input, const std::string &outputPath,
+                             const AppendResults &results,
+                             const std::function<bool()> &confirmReplace,
+                             const std::atomic<bool> *stop) {
     if (platform::KindOf(outputPath) == platform::Kind::Other)
-        return ConvertIntoDevice(input, outputPath, params, direction, stop);
+        return ConvertIntoDevice(input, outputPath, results, stop);
     const bool outputExisted = platform::KindOf(outputPath) != platform::Kind::Missing;
     // Written beside the old output, which stays whole until the new one is
     // complete; a failure to write leaves no part of the new one.
@@ -209,9 +277,9 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
         output.writer().Write(kUtf8Mark); // the output keeps the input's encoding
     long long converted = 0;
     try {
-        ConvertRecords(
-            input, params, [&](std::string_view lines) { output.writer().Write(lines); }, converted,
-            direction, stop);
+        ConvertRecordsWith(
+            input, results, [&](std::string_view lines) { output.writer().Write(lines); },
+            converted, stop);
     } catch (const Error &e) {
         if (e.file() != input.path())
             throw; // the output's own failure names the output
@@ -223,6 +291,52 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, cons
     }
     output.Commit();
     return BatchOutcome::Converted;
+}
+
+} // namespace
+
+void ConvertRecords(FieldReader &input, const Params &params,
+                    const std::function<void(std::string_view)> &write, long long &converted,
+                    Direction direction, const std::atomic<bool> *stop) {
+    ConvertRecordsWith(input, ThroughSevenParameters(params, direction), write, converted, stop);
+}
+
+void ConvertRecords(FieldReader &input, const CalibrationFile &calibration,
+                    const std::function<void(std::string_view)> &write, long long &converted,
+                    Direction direction, const std::atomic<bool> *stop) {
+    ConvertRecordsWith(input, ThroughCalibration(calibration, direction), write, converted, stop);
+}
+
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const Params &params, const std::function<bool()> &confirmReplace,
+                         Direction direction, const std::atomic<bool> *stop) {
+    FieldReader input = OpenInputFor(inputPath, outputPath);
+    return ConvertFileWith(input, outputPath, ThroughSevenParameters(params, direction),
+                           confirmReplace, stop);
+}
+
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath, const Params &params,
+                         const std::function<bool()> &confirmReplace, Direction direction,
+                         const std::atomic<bool> *stop) {
+    return ConvertFileWith(input, outputPath, ThroughSevenParameters(params, direction),
+                           confirmReplace, stop);
+}
+
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const CalibrationFile &calibration,
+                         const std::function<bool()> &confirmReplace, Direction direction,
+                         const std::atomic<bool> *stop) {
+    FieldReader input = OpenInputFor(inputPath, outputPath);
+    return ConvertFileWith(input, outputPath, ThroughCalibration(calibration, direction),
+                           confirmReplace, stop);
+}
+
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
+                         const CalibrationFile &calibration,
+                         const std::function<bool()> &confirmReplace, Direction direction,
+                         const std::atomic<bool> *stop) {
+    return ConvertFileWith(input, outputPath, ThroughCalibration(calibration, direction),
+                           confirmReplace, stop);
 }
 
 } // namespace kovarim

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "base/error.h"
+#include "conversion/calibration_file.h"
 #include "textio/encoding.h"
 #include "textio/number_text.h"
 #include "textio/path_names.h"
@@ -122,6 +123,14 @@ Params ReadParameterFile(const std::string &path) {
             proj.emplace(number + 1, value);
             continue;
         }
+        // A file of another kind is named as such, not by its first unknown key.
+        if (key == "kind")
+            throw Error::AtLine(path, number + 1,
+                                value == kCalibrationKind
+                                    ? std::string("是场地校正（四参数）参数文件，不是七参数文件")
+                                    : "参数文件的种类" +
+                                          QuotedForMessage(ToUtf8(value, Encoding::Utf8)) +
+                                          " 未知；七参数文件没有“kind”一行");
         int index = 0;
         for (int n = DX; n <= RotZ; ++n)
             if (key == kKeys[n])

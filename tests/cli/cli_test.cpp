@@ -29,6 +29,7 @@
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
 #include "estimation/estimate.h"
+#include "geodesy/value_text.h"
 #include "testkit.h"
 #include "textio/encoding.h"
 
@@ -1235,18 +1236,13 @@ TEST(KovarimCliCalibrate, FitsTheSitesKnownTruthBack) {
         EXPECT_NE(summary.out.find(says), std::string::npos) << says << "\n" << summary.out;
 }
 
-// The proj line through cct gives what the parameter file gives here, on
-// each kind of source and surface PROJ can do; a quadratic surface has no
-// proj line, only the plan's pipeline in a comment.
-TEST(KovarimCliCalibrate, ProjLineAgreesWithCct) {
-    testkit::TempDir dir;
-    dir.Write("site.txt", Example("site_common_points.txt"));
-    dir.Write("icgc.txt", EpsgPoints());
-    // The site's points on its CGCS2000 grid, zone-prefixed, for a grid source.
+// A file of the site's points (B, L first) with B, L on the site's CGCS2000
+// grid, zone-prefixed, for a grid source: the other fields as they are.
+std::string OnTheGrid(const std::string &points) {
     std::string grid;
     const CalibrationSource blh =
         ParseCalibrationSource("blh:wgs84", std::string("gk:cgcs2000:114,zone=38"));
-    std::istringstream lines(Example("site_common_points.txt"));
+    std::istringstream lines(points);
     for (std::string line; std::getline(lines, line);) {
         std::vector<std::string> f;
         std::istringstream split(line.substr(0, line.find('\r')));
@@ -1257,10 +1253,41 @@ TEST(KovarimCliCalibrate, ProjLineAgreesWithCct) {
             v[k] = blh.Read(k, f[k + 1]);
         const Values plane = blh.ToPlane(v);
         char text[200];
-        std::snprintf(text, sizeof text, "%s,%.4f,%.4f,%s,%s,%s,%s\r\n", f[0].c_str(), plane[0],
-                      plane[1], f[3].c_str(), f[4].c_str(), f[5].c_str(), f[6].c_str());
+        std::snprintf(text, sizeof text, "%s,%.4f,%.4f", f[0].c_str(), plane[0], plane[1]);
         grid += text;
+        for (std::size_t k = 3; k < f.size(); ++k)
+            grid += "," + f[k];
+        grid += "\r\n";
     }
+    return grid;
+}
+
+// The same file with B and L in ddd.mmssss.
+std::string InDms(const std::string &points) {
+    std::string dms;
+    std::istringstream lines(points);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> f;
+        std::istringstream split(line.substr(0, line.find('\r')));
+        for (std::string field; std::getline(split, field, ',');)
+            f.push_back(field);
+        for (std::size_t k = 0; k < f.size(); ++k) {
+            dms += k == 0 ? "" : ",";
+            dms += k == 1 || k == 2 ? FormatValue(ValueForm::Dms, std::stod(f[k])) : f[k];
+        }
+        dms += "\r\n";
+    }
+    return dms;
+}
+
+// The proj line through cct gives what the parameter file gives here, on
+// each kind of source and surface PROJ can do; a quadratic surface has no
+// proj line, only the plan's pipeline in a comment.
+TEST(KovarimCliCalibrate, ProjLineAgreesWithCct) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    dir.Write("icgc.txt", EpsgPoints());
+    const std::string grid = OnTheGrid(Example("site_common_points.txt"));
     dir.Write("grid.txt", grid);
     const struct {
         const char *name;
@@ -1322,6 +1349,163 @@ TEST(KovarimCliCalibrate, ProjLineAgreesWithCct) {
             EXPECT_NEAR(x, ours[0], 1e-6) << c.name;
             EXPECT_NEAR(y, ours[1], 1e-6) << c.name;
             EXPECT_NEAR(h, ours[2], 1e-6) << c.name;
+        }
+    }
+}
+
+// The file calibrate writes, applied by convert and point, forward and back,
+// for each kind of source: the local values those of the calibration to the
+// millimetre they are rounded to, and back to the values given to within
+// what that rounding moves them.
+TEST(KovarimCliCalibrate, ConvertAndPointApplyItsParameterFile) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    dir.Write("site_points.txt", Example("site_points.txt"));
+    dir.Write("dms.txt", InDms(Example("site_common_points.txt")));
+    dir.Write("dms_points.txt", InDms(Example("site_points.txt")));
+    dir.Write("grid.txt", OnTheGrid(Example("site_common_points.txt")));
+    dir.Write("grid_points.txt", OnTheGrid(Example("site_points.txt")));
+    dir.Write("icgc.txt", EpsgPoints());
+    dir.Write("icgc_points.txt", "P1,4500000,300000,0\r\nP2,4650000.25,410000.5,12.5\r\n");
+    const struct {
+        const char *name;
+        std::vector<std::string> calibrate;
+        const char *points;
+        double angleTolerance; // of B, L back, degrees
+    } cases[] = {
+        {"blh in degrees", SiteArgs({}), "site_points.txt", 2e-8},
+        {"blh in ddd.mmssss",
+         {"calibrate", "dms.txt", "--from", "blh:wgs84,dms", "--via", "gk:cgcs2000:114", "--to",
+          "plane", "--height", "plane"},
+         "dms_points.txt",
+         2e-8},
+        {"a zone-prefixed grid",
+         {"calibrate", "grid.txt", "--from", "gk:cgcs2000:114,zone=38", "--to", "plane"},
+         "grid_points.txt",
+         0},
+        {"a plane",
+         {"calibrate", "icgc.txt", "--from", "plane", "--to", "plane"},
+         "icgc_points.txt",
+         0},
+    };
+    const auto fields = [](const std::string &line) {
+        std::vector<std::string> f;
+        std::istringstream split(line.substr(0, line.find('\r')));
+        for (std::string field; std::getline(split, field, ',');)
+            f.push_back(field);
+        return f;
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = c.calibrate;
+        args.insert(args.end(), {"--params", "p.txt"});
+        const Outcome made = Cli(dir, args);
+        ASSERT_EQ(made.status, 0) << c.name << ": " << made.err;
+        const CalibrationFile file = ReadCalibrationFile(dir.Path("p.txt"));
+        const Outcome forward = Cli(dir, {"convert", "--params", "p.txt", c.points, "-"});
+        ASSERT_EQ(forward.status, 0) << c.name << ": " << forward.err;
+        std::istringstream given(testkit::ReadBytes(dir.Path(c.points)));
+        std::istringstream converted(forward.out);
+        std::string local; // name, X, Y, h of each point, to go back
+        std::vector<Values> sources;
+        for (std::string in, out; std::getline(given, in);) {
+            ASSERT_TRUE(std::getline(converted, out)) << c.name;
+            const std::vector<std::string> f = fields(in), g = fields(out);
+            ASSERT_EQ(g.size(), 7u) << c.name << ": " << out;
+            Values v;
+            for (int k = 0; k < 3; ++k)
+                v[k] = file.source.Read(k, f[k + 1]);
+            sources.push_back(v);
+            const Values expected =
+                ApplySiteCalibration(file.source, file.params, Direction::Forward, v);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(std::stod(g[4 + k]), expected[k], 0.0005 + 1e-9)
+                    << c.name << ": " << out;
+            local += f[0] + "," + g[4] + "," + g[5] + "," + g[6] + "\r\n";
+            // point gives what convert gives, both ways.
+            const Outcome one = Cli(dir, {"point", "--params", "p.txt", f[1], f[2], f[3]});
+            ASSERT_EQ(one.status, 0) << c.name << ": " << one.err;
+            EXPECT_EQ(one.out, g[4] + " " + g[5] + " " + g[6] + "\n") << c.name;
+        }
+        dir.Write("local.txt", local);
+        const Outcome back =
+            Cli(dir, {"convert", "--inverse", "--params", "p.txt", "local.txt", "-"});
+        ASSERT_EQ(back.status, 0) << c.name << ": " << back.err;
+        std::istringstream lines(back.out);
+        std::istringstream locals(local);
+        for (const Values &v : sources) {
+            std::string out, in;
+            ASSERT_TRUE(std::getline(lines, out) && std::getline(locals, in)) << c.name;
+            const std::vector<std::string> g = fields(out), f = fields(in);
+            ASSERT_EQ(g.size(), 7u) << c.name << ": " << out;
+            for (int k = 0; k < 3; ++k) {
+                const bool angle = k < 2 && c.angleTolerance > 0;
+                EXPECT_NEAR(file.source.Read(k, g[4 + k]), v[k], angle ? c.angleTolerance : 0.0015)
+                    << c.name << ": " << out;
+            }
+            const Outcome one =
+                Cli(dir, {"point", "--inverse", "--params", "p.txt", f[1], f[2], f[3]});
+            ASSERT_EQ(one.status, 0) << c.name << ": " << one.err;
+            EXPECT_EQ(one.out, g[4] + " " + g[5] + " " + g[6] + "\n") << c.name;
+        }
+    }
+}
+
+// What convert and point get for a value the calibration's source refuses or
+// a file of the wrong kind: the file, the line and the field, or the value,
+// named; status 1; no output.
+TEST(KovarimCliCalibrate, ConvertAndPointRefuseWhatTheSourceRefuses) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    ASSERT_EQ(Cli(dir, SiteArgs({"--params", "p.txt"})).status, 0);
+    dir.Write("other.txt", "kind = helmert\ndx = 1\n");
+    const struct {
+        const char *name;
+        std::string points; // in.txt, for convert; empty: point
+        std::vector<std::string> args;
+        const char *says;
+    } cases[] = {
+        {"B beyond 90",
+         "A,30.5,114.3,1\r\nB,91,114.3,1\r\n",
+         {},
+         "文件 in.txt\n第 2 行，第 2 个字段：第 2 条记录：原坐标系 B = 91"},
+        {"L 10° from the central meridian", "A,30.5,124.3,1\r\n", {}, "超过 9°"},
+        {"an empty L", "A,30.5,,1\r\n", {}, "第 1 行，第 3 个字段：第 1 条记录的坐标 y 为空"},
+        {"a local X that is no number",
+         "A,4x,1,1\r\n",
+         {"--inverse"},
+         "第 1 行，第 2 个字段：第 1 条记录：局部坐标系 X"},
+        {"point: L not a number", "", {"30.5", "114.3.1", "1"}, "原坐标系 L"},
+        {"point: B beyond 90", "", {"95", "114.3", "1"}, "原坐标系 B = 95"},
+        {"point: a local h not a number", "", {"--inverse", "1", "2", "h"}, "局部坐标系 h"},
+        {"a kind of parameter file unknown",
+         "",
+         {"--params", "other.txt", "1", "2", "3"},
+         "参数文件的种类 “helmert” 未知"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args;
+        const bool own = std::find(c.args.begin(), c.args.end(), "--params") != c.args.end();
+        if (c.points.empty()) {
+            dir.Write("in.txt", "");
+            args = {"point"};
+            if (!own)
+                args.insert(args.end(), {"--params", "p.txt"});
+            args.insert(args.end(), c.args.begin(), c.args.end());
+        } else {
+            dir.Write("in.txt", c.points);
+            args = {"convert", "--params", "p.txt", "in.txt", "out.txt"};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+        }
+        const Outcome run = Cli(dir, args);
+        EXPECT_EQ(run.status, 1) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.name;
+        // The records before a bad one are the output, as in every batch.
+        const bool before = c.points.find("\nB,") != std::string::npos;
+        EXPECT_EQ(testkit::Exists(dir.Path("out.txt")), before) << c.name;
+        if (before) {
+            EXPECT_EQ(testkit::ReadBytes(dir.Path("out.txt")).rfind("\"A\",30.5,114.3,1,", 0), 0u);
+            std::filesystem::remove(testkit::Fs(dir.Path("out.txt")));
         }
     }
 }
