@@ -68,6 +68,19 @@ Json PlaneJson(const PlaneParams &p) {
     return object;
 }
 
+// A fit without redundancy has no σ0, so its standard deviations are not
+// known: null, not the 0 they are computed as.
+Json SigmaJson(const FitSummary &fit, Json known) {
+    if (fit.sigma0)
+        return known;
+    if (known.is_object()) {
+        for (auto &[key, value] : known.items())
+            value = Json();
+        return known;
+    }
+    return Json(std::vector<Json>(known.size()));
+}
+
 bool HasSurface(const SiteCalibration &c) { return CoefficientCount(c.height.surface.model) > 0; }
 
 // One calibration read from one file, with its report begun.
@@ -89,12 +102,12 @@ std::string AsJson(const CalibrateArguments &args, const CalibratedFile &run) {
     json["via"] = c.systems.via.empty() ? Json() : Json(c.systems.via);
     json["to"] = c.systems.to;
     json["params"] = PlaneJson(plane.params);
-    json["sigma"] = PlaneJson(plane.sigma);
+    json["sigma"] = SigmaJson(plane.fit, PlaneJson(plane.sigma));
     json["sigma0"] = Optional(plane.fit.sigma0);
     json["redundancy"] = plane.fit.redundancy;
     json["centroid"] = {{"source", plane.centroid},
                         {"local", plane.centroidLocal},
-                        {"local_sigma", plane.centroidLocalSigma}};
+                        {"local_sigma", SigmaJson(plane.fit, plane.centroidLocalSigma)}};
     json["correlation"] = plane.correlation;
     if (HasSurface(c)) {
         const HeightSurface &s = c.height.surface;
@@ -105,7 +118,8 @@ std::string AsJson(const CalibrateArguments &args, const CalibratedFile &run) {
         height["unit"] = kHeightSurfaceUnit;
         height["coefficients"] = std::vector<double>(s.c.begin(), s.c.begin() + count);
         height["sigma"] =
-            std::vector<double>(c.height.sigma.begin(), c.height.sigma.begin() + count);
+            SigmaJson(c.height.fit,
+                      std::vector<double>(c.height.sigma.begin(), c.height.sigma.begin() + count));
         height["sigma0"] = Optional(c.height.fit.sigma0);
         json["height"] = std::move(height);
     } else {
@@ -194,8 +208,8 @@ std::vector<std::string> ParameterComments(const CalibrateArguments &args,
     return comments;
 }
 
-std::string WithSigma(double value, double sigma) {
-    return FormatNumber(value) + " ± " + FormatNumber(sigma);
+std::string WithSigma(double value, double sigma, const FitSummary &fit) {
+    return FormatNumber(value) + " ± " + (fit.sigma0 ? FormatNumber(sigma) : "无 none");
 }
 
 std::string FitLine(const FitSummary &f) {
@@ -216,15 +230,17 @@ std::string Summary(const CalibratedFile &run) {
     if (plane.fit.blunders > 0)
         text += "平面粗差 plane blunders: " +
                 NamesIn(run, PointState::Blunder, &CalibratedPoint::plane) + "\n";
-    text += "dx       = " + WithSigma(plane.params.dx, plane.sigma.dx) + " m\n";
-    text += "dy       = " + WithSigma(plane.params.dy, plane.sigma.dy) + " m\n";
-    text += "scale    = " +
-            (plane.fixedScale
-                 ? std::string("0 ppm (固定 held)")
-                 : WithSigma(ToPpm(plane.params.scale), ToPpm(plane.sigma.scale)) + " ppm") +
-            "\n";
+    text += "dx       = " + WithSigma(plane.params.dx, plane.sigma.dx, plane.fit) + " m\n";
+    text += "dy       = " + WithSigma(plane.params.dy, plane.sigma.dy, plane.fit) + " m\n";
+    text +=
+        "scale    = " +
+        (plane.fixedScale
+             ? std::string("0 ppm (固定 held)")
+             : WithSigma(ToPpm(plane.params.scale), ToPpm(plane.sigma.scale), plane.fit) + " ppm") +
+        "\n";
     text += "rotation = " +
-            WithSigma(ToArcSeconds(plane.params.rotation), ToArcSeconds(plane.sigma.rotation)) +
+            WithSigma(ToArcSeconds(plane.params.rotation), ToArcSeconds(plane.sigma.rotation),
+                      plane.fit) +
             " ″\n";
     if (HasSurface(c)) {
         const HeightSurface &s = c.height.surface;
@@ -234,7 +250,8 @@ std::string Summary(const CalibratedFile &run) {
             text += "高程粗差 height blunders: " +
                     NamesIn(run, PointState::Blunder, &CalibratedPoint::height) + "\n";
         for (int k = 0; k < CoefficientCount(s.model); ++k)
-            text += "c" + std::to_string(k) + " = " + WithSigma(s.c[k], c.height.sigma[k]) + "\n";
+            text += "c" + std::to_string(k) + " = " +
+                    WithSigma(s.c[k], c.height.sigma[k], c.height.fit) + "\n";
     } else {
         text += "高程 height: none (h = H)\n";
     }

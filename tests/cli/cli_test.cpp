@@ -1510,6 +1510,43 @@ TEST(KovarimCliCalibrate, ConvertAndPointRefuseWhatTheSourceRefuses) {
     }
 }
 
+// A fit the points leave no redundancy for has no σ0: its standard
+// deviations are unknown, not 0.
+TEST(KovarimCliCalibrate, GivesNoSigmaWithoutRedundancy) {
+    testkit::TempDir dir;
+    dir.Write("two.txt", FirstLines(Example("site_common_points.txt"), 2));
+    dir.Write("three.txt", FirstLines(Example("site_common_points.txt"), 3));
+    const struct {
+        const char *name, *file, *height;
+        bool planeKnown, heightKnown;
+    } cases[] = {
+        {"two points, a constant", "two.txt", "auto", false, true},
+        {"three points, a height plane", "three.txt", "plane", true, false},
+    };
+    for (const auto &c : cases) {
+        const Outcome run =
+            Cli(dir, {"calibrate", c.file, "--from", "blh:wgs84", "--via", "gk:cgcs2000:114",
+                      "--to", "plane", "--height", c.height, "--json"});
+        ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+        const nlohmann::ordered_json j = ParsedJson(run.out);
+        ASSERT_TRUE(j.is_object()) << c.name;
+        EXPECT_EQ(j.at("sigma0").is_null(), !c.planeKnown) << c.name;
+        for (const char *key : {"dx", "dy", "scale_ppm", "rotation_arcsec"})
+            EXPECT_EQ(j.at("sigma").at(key).is_number(), c.planeKnown) << c.name << " " << key;
+        for (const auto &sigma : j.at("centroid").at("local_sigma"))
+            EXPECT_EQ(sigma.is_number(), c.planeKnown) << c.name;
+        for (const auto &sigma : j.at("height").at("sigma"))
+            EXPECT_EQ(sigma.is_number(), c.heightKnown) << c.name;
+        const Outcome summary =
+            Cli(dir, {"calibrate", c.file, "--from", "blh:wgs84", "--via", "gk:cgcs2000:114",
+                      "--to", "plane", "--height", c.height});
+        ASSERT_EQ(summary.status, 0) << c.name << ": " << summary.err;
+        EXPECT_EQ(summary.out.find("± 0 "), std::string::npos) << c.name << "\n" << summary.out;
+        EXPECT_NE(summary.out.find("± 无 none"), std::string::npos) << c.name << "\n"
+                                                                    << summary.out;
+    }
+}
+
 // What bad input gets: a message naming the file or the argument, status 1
 // or 2, and nothing written.
 TEST(KovarimCliCalibrate, RefusesBadInputNamingTheFileOrTheArgument) {
