@@ -4,6 +4,7 @@
 //   kovarim-cli convert --params PARAMS INPUT [OUTPUT] [--force] [--inverse]
 //   kovarim-cli point --params PARAMS X Y Z [--inverse]
 //   kovarim-cli adjust FILE [--params P] [--check NAMES] [--alpha A] [--json] [--quiet]
+//   kovarim-cli calibrate FILE --from S1 --to plane [--via GK] [--height H] ... (calibrate_command)
 //
 // Results go to standard output, errors (the window's message texts) to
 // standard error, and the exit status says which: 0 done, 1 bad input or a
@@ -86,6 +87,21 @@ constexpr const char *kHelp =
     "      '\"P,1\",P2'). Writes <FILE less .txt>七参数平差报告.txt; --params writes the\n"
     "      adjusted parameters for convert and point; --json prints one JSON object.\n"
     "      Assumes equal, independent errors in the new system's coordinates.\n"
+    "  kovarim-cli calibrate FILE --from S1 --to plane [--via gk:ELL:CM[,...]]\n"
+    "                    [--height auto|none|constant|plane|quadratic] [--fixed-scale]\n"
+    "                    [--check NAMES] [--alpha A] [--params PARAMS] [--json]\n"
+    "      场地校正（四参数 + 高程拟合）：FILE 每行 点号,a,b,c,X,Y,h，前三个在原坐标系 S1\n"
+    "      （plane、gk:... 或 blh:...；blh 须以 --via 给出高斯-克吕格投影），后三个在局部平面\n"
+    "      （X 北、Y 东、h 局部高程）。平面四参数与高程异常曲面（auto：少于 4 点取常数，4 点起取\n"
+    "      平面，7 点起取二次曲面）均为等权最小二乘，稳健起算与数据探测同 adjust；在 FILE 旁\n"
+    "      写出四参数报告；--params 写出场地校正参数文件（convert、point 可直接使用）。\n"
+    "      Site calibration: four parameters in the plane and a height surface, by\n"
+    "      least squares with the robust start and data snooping of adjust. FILE holds\n"
+    "      name,a,b,c,X,Y,h: a, b, c in S1 (plane, gk:... or blh:..., blh with its\n"
+    "      projection --via gk:...), X north, Y east, h on the local plane. --height\n"
+    "      auto takes a constant below 4 points, a plane from 4, a quadratic from 7.\n"
+    "      Writes <FILE less its last 4 characters>四参数报告.txt; --params writes the\n"
+    "      calibration for convert and point (which read either kind of file).\n"
     "  kovarim-cli --help | --version\n"
     "\n"
     "退出状态 Exit status: 0 完成 done; 1 输入有误或文件操作失败 bad input or a failed\n"
