@@ -3,8 +3,8 @@
 # whatever runs it, wine for Windows) gives, byte for byte, the files kept in
 # the tree for the example files: the window's report and batch output
 # (tests/e2e/expected/) and the command's own parameter files, adjustment
-# and calibration reports, their --json and point output (tests/cli/expected/,
-# made by the Linux build).
+# and calibration reports, their --json, point and calibrated batch output
+# (tests/cli/expected/, made by the Linux build).
 set -uo pipefail
 source_dir=$1
 shift
@@ -87,6 +87,14 @@ same "calibration parameter file" site_params.txt "$expected_cli/site_params.txt
 run "calibrate --json" calibrate 工地控制点.txt "${site[@]}" --height plane --check GPS11,东湖 --json
 cp "$work/.out" calibrate.json
 same "calibrate --json" calibrate.json "$expected_cli/calibrate.json"
+# Its parameter file applied: the projection and the surface, forward and back.
+run "convert, site calibration" convert --params site_params.txt site_points.txt
+same "batch output, site calibration" site_pointsto "$expected_cli/site_pointsto.txt"
+run "point, site calibration" point --params site_params.txt 30.579649611 114.304425014 51.8137
+cp "$work/.out" site_point.txt
+run "point back, site calibration" point --inverse --params site_params.txt 44662.485 62980.283 65.49
+cat "$work/.out" >>site_point.txt
+same "point output, site calibration" site_point.txt "$expected_cli/site_point.txt"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures differences or failures"
