@@ -272,7 +272,7 @@ AnyParameters ReadAnyParameterFile(const std::string &path) {
     const KeyValueFile file = ReadKeyValueFile(path);
     if (IsCalibrationFile(file))
         return {std::nullopt, ReadCalibrationFile(file)};
-    return {ReadParameterFile(path), std::nullopt};
+    return {ReadParameterFile(file), std::nullopt}; // read once: it may be a pipe
 }
 
 int Convert(const Arguments &args) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/key_value_file.h"
 #include "model/seven_parameters.h"
 
 namespace kovarim {
@@ -42,5 +43,7 @@ std::string ProjString(const Params &params);
 // "key = value", a value that is not a finite number, or a proj line that
 // differs from the one the seven values give (a file without one is read).
 Params ReadParameterFile(const std::string &path);
+// The same from the file already read (its kind told by IsCalibrationFile).
+Params ReadParameterFile(const KeyValueFile &file);
 
 } // namespace kovarim
