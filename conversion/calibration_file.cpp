@@ -22,6 +22,9 @@ std::string Exact(double value) {
 constexpr const char *kCoefficients[6] = {"c0", "c1", "c2", "c3", "c4", "c5"};
 // The seven parameters' keys, by which their file is known.
 constexpr const char *kSevenKeys[7] = {"DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
+constexpr const char *kCalibrationKeys[] = {"kind",  "from",     "via",    "to", "dx", "dy",
+                                            "scale", "rotation", "height", "X0", "Y0", "c0",
+                                            "c1",    "c2",       "c3",     "c4", "c5", "proj"};
 
 constexpr const char *kSwap = " +step +proj=axisswap +order=2,1";
 
@@ -124,6 +127,14 @@ std::string CalibrationFileText(const CalibrationFile &file,
     return text;
 }
 
+bool IsCalibrationKey(const std::string &key) {
+    // proj belongs to both kinds.
+    for (const char *own : kCalibrationKeys)
+        if (key == own && key != "proj")
+            return true;
+    return false;
+}
+
 bool IsCalibrationFile(const KeyValueFile &file) {
     const KeyValueLine *kind = file.Find("kind");
     return kind != nullptr && kind->value == kCalibrationKind;
@@ -151,13 +162,10 @@ CalibrationFile ReadCalibrationFile(const KeyValueFile &file) {
                "参数文件的种类" + Quoted(kind->value) + " 未知，应为“" + kCalibrationKind + "”");
 
     // Every key once, and only the keys of this kind.
-    const char *const known[] = {"kind",  "from",     "via",    "to", "dx", "dy",
-                                 "scale", "rotation", "height", "X0", "Y0", "c0",
-                                 "c1",    "c2",       "c3",     "c4", "c5", "proj"};
     for (std::size_t i = 0; i < file.lines.size(); ++i) {
         const KeyValueLine &line = file.lines[i];
         bool isKnown = false;
-        for (const char *key : known)
+        for (const char *key : kCalibrationKeys)
             isKnown = isKnown || line.key == key;
         if (!isKnown) {
             for (const char *key : kSevenKeys)

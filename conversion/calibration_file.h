@@ -64,6 +64,9 @@ std::string CalibrationFileText(const CalibrationFile &file,
 // Whether a parameter file says it is a site calibration ("kind = site
 // calibration"); a file without a kind is one of the seven parameters.
 bool IsCalibrationFile(const KeyValueFile &file);
+// Whether `key` is one of a calibration file's own keys (not proj, which
+// the seven parameters' file has too).
+bool IsCalibrationKey(const std::string &key);
 
 // Reads a calibration file. Throws Error naming the file (and the line and
 // the key where there is one) for a file of another kind (the seven

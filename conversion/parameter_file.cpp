@@ -90,7 +90,10 @@ Params ReadParameterFile(const KeyValueFile &file) {
             if (key == kKeys[n])
                 index = n;
         if (index == 0)
-            throw Error::AtLine(path, line.line, "未知的键" + quotedKey);
+            throw Error::AtLine(path, line.line,
+                                IsCalibrationKey(key)
+                                    ? "键" + quotedKey + " 属于场地校正参数文件，不属于七参数文件"
+                                    : "未知的键" + quotedKey);
         if (values[index])
             throw Error::AtLine(path, line.line, "键" + quotedKey + " 出现了两次");
         const ParsedNumber parsed = ParseFieldNumber(value);

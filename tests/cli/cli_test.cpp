@@ -1458,6 +1458,9 @@ TEST(KovarimCliCalibrate, ConvertAndPointRefuseWhatTheSourceRefuses) {
     dir.Write("site.txt", Example("site_common_points.txt"));
     ASSERT_EQ(Cli(dir, SiteArgs({"--params", "p.txt"})).status, 0);
     dir.Write("other.txt", "kind = helmert\ndx = 1\n");
+    const std::string seven = ParameterFileText(Params{}, "gps.txt", "A", "B", "C");
+    dir.Write("seven_as_site.txt", "kind = site calibration\n" + seven);
+    dir.Write("site_keys_in_seven.txt", seven + "from = plane\n");
     const struct {
         const char *name;
         std::string points; // in.txt, for convert; empty: point
@@ -1481,6 +1484,14 @@ TEST(KovarimCliCalibrate, ConvertAndPointRefuseWhatTheSourceRefuses) {
          "",
          {"--params", "other.txt", "1", "2", "3"},
          "参数文件的种类 “helmert” 未知"},
+        {"seven parameters in a calibration's file",
+         "",
+         {"--params", "seven_as_site.txt", "1", "2", "3"},
+         "属于七参数文件，不属于场地校正参数文件"},
+        {"a calibration's key in a seven-parameter file",
+         "",
+         {"--params", "site_keys_in_seven.txt", "1", "2", "3"},
+         "属于场地校正参数文件，不属于七参数文件"},
     };
     for (const auto &c : cases) {
         std::vector<std::string> args;
