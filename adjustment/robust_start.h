@@ -69,8 +69,12 @@ namespace detail {
 // fixes bit for bit, not a distribution, whose algorithm it leaves open.
 template <int M> std::vector<std::array<int, M>> Subsets(int n) {
     std::vector<std::array<int, M>> subsets;
+    // C(n, M), counted only as far as the limit: C(25000, 6) is beyond any
+    // integer, and a count wrapped round below the limit would enumerate
+    // them all. Where a C(n, k) passes the limit, n > 2·M and so C(n, M) does
+    // too.
     long long all = 1;
-    for (int k = 0; k < M; ++k)
+    for (int k = 0; k < M && all <= kEverySubsetUpTo; ++k)
         all = all * (n - k) / (k + 1);
     if (all <= kEverySubsetUpTo) {
         std::array<int, M> s;

@@ -296,7 +296,7 @@ void State(ColumnPrinter &out, const FitVerdict &v) {
         out.Text(gbk::kBlunder.bytes);
         break;
     case PointState::Check:
-        out.Text(gbk::kCheck.bytes);
+        out.Text(v.passed ? gbk::kCheck.bytes : gbk::kCheckFailing.bytes);
         break;
     }
 }

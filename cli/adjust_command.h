@@ -29,6 +29,11 @@ struct AdjustArguments {
 // unquoted name (',' or '' on a command line is a slip).
 bool SplitNames(std::string_view list, std::vector<std::string> &names);
 
+// What a command line hears when SplitNames refuses its --check.
+inline constexpr const char *kBadCheckList =
+    "--check 中有空的点号或没有闭合的引号；名为空的点写作 \"\" (--check has an empty name or a "
+    "quote left open; the empty name is \"\")";
+
 // Adjusts, writes the report (and the parameter file) and puts them in place
 // only when all succeeded, then prints a summary or one JSON object on
 // standard output. Returns the exit status; throws Error like the core.

@@ -5,6 +5,7 @@
 //   kovarim-cli point (--params PARAMS | --from S1 --to S2) A B C [--inverse]
 //   kovarim-cli adjust FILE [--from S1] [--to S2] [--params P] [--check NAMES] [--alpha A]
 //                      [--json] [--quiet]
+//   kovarim-cli calibrate FILE --from S1 --to plane [--via GK] [--height H] ... (calibrate_command)
 //
 // Results go to standard output, errors (the window's message texts) to
 // standard error, and the exit status says which: 0 done, 1 bad input or a
@@ -24,10 +25,13 @@
 #include "adjustment/triple_review.h"
 #include "base/error.h"
 #include "cli/adjust_command.h"
+#include "cli/calibrate_command.h"
 #include "cli/parameter_target.h"
 #include "cli/progress_line.h"
 #include "cli/standard_output.h"
 #include "conversion/batch_conversion.h"
+#include "conversion/calibration_file.h"
+#include "conversion/key_value_file.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
 #include "conversion/system_conversion.h"
@@ -90,6 +94,21 @@ constexpr const char *kHelp =
     "      has it: '\"P,1\",P2'). Writes <FILE less .txt>七参数平差报告.txt; --params\n"
     "      writes the adjusted parameters for convert and point; --json prints one JSON\n"
     "      object. Assumes equal, independent errors in the new system's coordinates.\n"
+    "  kovarim-cli calibrate FILE --from S1 --to plane [--via gk:ELL:CM[,...]]\n"
+    "                    [--height auto|none|constant|plane|quadratic] [--fixed-scale]\n"
+    "                    [--check NAMES] [--alpha A] [--params PARAMS] [--json]\n"
+    "      场地校正（四参数 + 高程拟合）：FILE 每行 点号,a,b,c,X,Y,h，前三个在原坐标系 S1\n"
+    "      （plane、gk:... 或 blh:...；blh 须以 --via 给出高斯-克吕格投影），后三个在局部平面\n"
+    "      （X 北、Y 东、h 局部高程）。平面四参数与高程异常曲面（auto：少于 4 点取常数，4 点起取\n"
+    "      平面，7 点起取二次曲面）均为等权最小二乘，稳健起算与数据探测同 adjust；在 FILE 旁\n"
+    "      写出四参数报告；--params 写出场地校正参数文件（convert、point 可直接使用）。\n"
+    "      Site calibration: four parameters in the plane and a height surface, by\n"
+    "      least squares with the robust start and data snooping of adjust. FILE holds\n"
+    "      name,a,b,c,X,Y,h: a, b, c in S1 (plane, gk:... or blh:..., blh with its\n"
+    "      projection --via gk:...), X north, Y east, h on the local plane. --height\n"
+    "      auto takes a constant below 4 points, a plane from 4, a quadratic from 7.\n"
+    "      Writes <FILE less its last 4 characters>四参数报告.txt; --params writes the\n"
+    "      calibration for convert and point (which read either kind of file).\n"
     "  kovarim-cli --help | --version\n"
     "\n"
     "坐标系 Coordinate systems (--from 原坐标系 original, --to 新坐标系 new; 默认 default xyz):\n"
@@ -251,11 +270,26 @@ std::string SystemsLine(const PointSystems &systems) {
 // The conversion of convert and point: with --params, the parameter file's
 // systems (--from and --to, if given, must be the same); without, --from
 // and --to on one ellipsoid. --inverse goes from the new system back.
-SystemConversion ConversionOf(const Arguments &args) {
+// A conversion by a parameter file of either kind, told apart by the file's
+// kind line (the seven parameters, or a site calibration's road from its
+// source system), or between two systems on one ellipsoid.
+struct AnyConversion {
+    std::optional<SystemConversion> seven;
+    std::optional<CalibrationFile> site;
+};
+
+AnyConversion ConversionOf(const Arguments &args) {
     const Direction direction = args.inverse ? Direction::Inverse : Direction::Forward;
     const PointSystems given = SystemsOf(args);
     if (args.params) {
-        const ParameterFile file = ReadParameters(*args.params);
+        const KeyValueFile any = ReadKeyValueFile(*args.params); // read once: it may be a pipe
+        if (IsCalibrationFile(any)) {
+            if (args.from || args.to)
+                throw Usage{"场地校正参数文件自带坐标系，不用 --from、--to (a site calibration's "
+                            "file names its own systems: no --from, --to)"};
+            return {std::nullopt, ReadCalibrationFile(any)};
+        }
+        const ParameterFile file = ReadParameters(any);
         const auto same = [&](const std::optional<std::string> &option, const char *name,
                               const CoordinateSystem &argument, const CoordinateSystem &inFile,
                               const char *side) {
@@ -268,7 +302,7 @@ SystemConversion ConversionOf(const Arguments &args) {
         };
         same(args.from, "--from", given.from, file.systems.from, "原坐标系（from）");
         same(args.to, "--to", given.to, file.systems.to, "新坐标系（to）");
-        return SystemConversion(file.systems, file.params, direction);
+        return {SystemConversion(file.systems, file.params, direction), std::nullopt};
     }
     if (!args.from && !args.to)
         throw Usage{"缺少 --params，或 --from 和 --to (--params, or --from and --to, are "
@@ -277,7 +311,7 @@ SystemConversion ConversionOf(const Arguments &args) {
     if (const auto different = DifferentEllipsoids(systems))
         throw Usage{*different + "；请用 --params 给出两者之间的七参数 (two ellipsoids need "
                                  "the seven parameters between them: give --params)"};
-    return SystemConversion(systems);
+    return {SystemConversion(systems), std::nullopt};
 }
 
 // Names from the report (GBK) for a UTF-8 terminal.
@@ -346,7 +380,13 @@ int Estimate(const Arguments &args) {
 
 int Convert(const Arguments &args) {
     Expect(args, 1, 2, false);
-    const SystemConversion conversion = ConversionOf(args);
+    const AnyConversion conversion = ConversionOf(args);
+    const Direction direction = args.inverse ? Direction::Inverse : Direction::Forward;
+    const auto convertFile = [&](auto &input, const std::string &output, const auto &replace) {
+        return conversion.site
+                   ? ConvertFile(input, output, *conversion.site, replace, direction, &interrupted)
+                   : ConvertFile(input, output, *conversion.seven, replace, &interrupted);
+    };
     const std::string &input = args.positional[0];
     std::string output;
     if (input.empty())
@@ -379,7 +419,7 @@ int Convert(const Arguments &args) {
         return 0;
     };
     if (input != "-" && output != "-")
-        return refuseReplacing(ConvertFile(input, output, conversion, replace, &interrupted));
+        return refuseReplacing(convertFile(input, output, replace));
 
     std::optional<FieldReader> reader;
     if (input == "-")
@@ -387,7 +427,7 @@ int Convert(const Arguments &args) {
     else
         reader.emplace(input);
     if (output != "-")
-        return refuseReplacing(ConvertFile(*reader, output, conversion, replace, &interrupted));
+        return refuseReplacing(convertFile(*reader, output, replace));
 
     // Standard output gets the lines only once all are converted, so that a
     // failure leaves nothing there; meanwhile they wait in a temporary file.
@@ -403,9 +443,11 @@ int Convert(const Arguments &args) {
     if (reader->hadUtf8Mark())
         put(spool.get(), kUtf8Mark, "临时文件");
     long long converted = 0;
-    ConvertRecords(
-        *reader, conversion, [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); },
-        converted, &interrupted);
+    const auto spoolLines = [&](std::string_view lines) { put(spool.get(), lines, "临时文件"); };
+    if (conversion.site)
+        ConvertRecords(*reader, *conversion.site, spoolLines, converted, direction, &interrupted);
+    else
+        ConvertRecords(*reader, *conversion.seven, spoolLines, converted, &interrupted);
     std::rewind(spool.get());
     char block[1 << 16];
     for (std::size_t n; (n = std::fread(block, 1, sizeof block, spool.get())) > 0;)
@@ -422,8 +464,7 @@ int Adjust(const Arguments &args) {
     std::vector<std::string> check;
     for (const std::string &list : args.check)
         if (!cli::SplitNames(list, check))
-            throw Usage{"--check 中有空的点号或没有闭合的引号；名为空的点写作 \"\" (--check has an "
-                        "empty name or a quote left open; the empty name is \"\")"};
+            throw Usage{cli::kBadCheckList};
     cli::AdjustArguments adjust;
     adjust.file = args.positional[0];
     adjust.params = args.params;
@@ -452,7 +493,15 @@ std::string WhyNotANumber(const std::string &value) {
 
 int Point(const Arguments &args) {
     Expect(args, 3, 3, false);
-    const SystemConversion conversion = ConversionOf(args);
+    const AnyConversion any = ConversionOf(args);
+    if (any.site) {
+        const std::array<std::string, 3> shown = ConvertSitePoint(
+            *any.site, {args.positional[0], args.positional[1], args.positional[2]},
+            args.inverse ? Direction::Inverse : Direction::Forward);
+        std::printf("%s %s %s\n", shown[0].c_str(), shown[1].c_str(), shown[2].c_str());
+        return 0;
+    }
+    const SystemConversion &conversion = *any.seven;
     // The window's boxes read "12m" as 12 and "abc" as 0, under the user's
     // eyes; a script's typo or decimal comma would pass unseen, so here each
     // value must be a whole number text (the same value the boxes read).
@@ -512,6 +561,12 @@ int Run(const std::vector<std::string> &argv) {
             std::puts("Kovarim " KOVARIM_VERSION);
             return 0;
         }
+        if (command == "calibrate") {
+            cli::CalibrateArguments calibrate = cli::ParseCalibrateArguments(argv, 2);
+            calibrate.stop = &interrupted;
+            StopWhenInterrupted();
+            return cli::RunCalibrate(calibrate);
+        }
         const Arguments args = Parse(argv, 2);
         if (args.inverse && command != "convert" && command != "point")
             throw Usage{"--inverse 只用于 convert 和 point (--inverse is for convert and point)"};
@@ -530,6 +585,9 @@ int Run(const std::vector<std::string> &argv) {
         throw Usage{command.empty() ? "缺少命令 (no command)"
                                     : "未知的命令 (unknown command) " + command};
     } catch (const Usage &usage) {
+        cli::Say("kovarim-cli: " + usage.problem + "\n\n" + kHelp);
+        return 2;
+    } catch (const cli::CalibrateUsage &usage) {
         cli::Say("kovarim-cli: " + usage.problem + "\n\n" + kHelp);
         return 2;
     } catch (const Error &e) {

@@ -7,6 +7,8 @@
 
 #include "base/error.h"
 #include "conversion/system_conversion.h"
+#include "geodesy/coordinate_system.h"
+#include "geodesy/value_text.h"
 #include "textio/field_reader.h"
 #include "textio/number_text.h"
 #include "textio/path_names.h"
@@ -115,6 +117,132 @@ double SystemValue(const FieldReader &reader, const SystemConversion &conversion
                              NameNote(reader, line));
 }
 
+// What a record's three coordinates become: the results, each after a comma.
+using AppendResults = std::function<void(const FieldReader &reader, long long record,
+                                         const Line &line, std::string &text)>;
+
+AppendResults ThroughSevenParameters(const Params &params, Direction direction) {
+    return [&params, direction](const FieldReader &reader, long long record, const Line &line,
+                                std::string &text) {
+        const double X = Coordinate(reader, record, line, 1);
+        const double Y = Coordinate(reader, record, line, 2);
+        const double Z = Coordinate(reader, record, line, 3);
+        try {
+            const Point3 to = TransformPoint(params, direction, X, Y, Z);
+            for (double value : {to.X, to.Y, to.Z}) {
+                text += ',';
+                AppendDelimitedNumber(text, RoundCoordinate(value));
+            }
+        } catch (const Error &overflow) {
+            throw Error::AtLine(reader.path(), line.number,
+                                RecordText(record) + "：" + overflow.problem());
+        }
+    };
+}
+
+// Forward, the record holds the source's values in their forms (x y h, or
+// B L H in degrees or ddd.mmssss: the field's text, not the decimal number
+// it looks like) and gets the local X, Y, h; inverse, the other way round.
+AppendResults ThroughCalibration(const CalibrationFile &file, Direction direction) {
+    return [&file, direction](const FieldReader &reader, long long record, const Line &line,
+                              std::string &text) {
+        const bool forward = direction == Direction::Forward;
+        const char *const side = forward ? "原坐标系 " : "局部坐标系 ";
+        static const char *const local[3] = {"X", "Y", "h"};
+        auto refuse = [&](const Error &e) {
+            const Error placed = PlacedInFile(e, reader.path(), line.number, 2);
+            throw placed.Restated(RecordText(record) + "：" +
+                                  (e.field() > 0 ? side : std::string()) + placed.problem() +
+                                  NameNote(reader, line));
+        };
+        Values given{};
+        for (int k = 0; k < 3; ++k) {
+            const Field &field = line.fields[1 + k];
+            if (field.kind == FieldKind::Empty) {
+                if (k == 2)
+                    continue; // a missing height counts as 0, as in every batch
+                Coordinate(reader, record, line, 1 + k); // refused as an empty x or y is
+            }
+            try {
+                const std::string value = ToUtf8(field.bytes, reader.encoding());
+                given[k] = forward ? file.source.Read(k, value)
+                                   : ReadValue(ValueForm::Metres, value, local[k]);
+            } catch (const Error &e) {
+                refuse(Error::AtField({}, 0, k + 1, e.problem()));
+            }
+        }
+        Values to{};
+        try {
+            to = ApplySiteCalibration(file.source, file.params, direction, given);
+        } catch (const Error &e) {
+            refuse(e);
+        }
+        for (int k = 0; k < 3; ++k) {
+            text += ',';
+            if (forward)
+                AppendDelimitedNumber(text, RoundCoordinate(to[k]));
+            else
+                file.source.Append(text, k, to[k]);
+        }
+    };
+}
+
+// Every record of the input, each line handed to `write`, `converted` the
+// records handed on; an Error of the input at a refused record.
+void ConvertRecordsWith(FieldReader &input, const AppendResults &results,
+                        const std::function<void(std::string_view)> &write, long long &converted,
+                        const std::atomic<bool> *stop) {
+    const auto stopped = [stop] {
+        return stop != nullptr && stop->load(std::memory_order_relaxed);
+    };
+    const std::string &inputPath = input.path();
+    // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
+    std::string text;
+    std::size_t complete = 0;
+    auto flush = [&] {
+        const std::size_t whole = std::exchange(complete, 0); // not twice, should it fail
+        if (whole > 0)
+            write(std::string_view(text).substr(0, whole));
+        text.clear();
+    };
+    long long records = 0; // converted, not all of them handed on yet
+    std::string computed;  // one record's results
+    try {
+        Line line;
+        while (input.NextRecord(kFieldsPerRecord, "点号,x,y,z", line)) {
+            if (stopped())
+                throw ConversionStopped{};
+            const long long record = records + 1;
+            // The results first: a refused record leaves nothing of itself.
+            computed.clear();
+            results(input, record, line, computed);
+            for (int f = 0; f < kFieldsPerRecord; ++f) {
+                if (f > 0)
+                    text += ',';
+                AppendDelimited(text, line.fields[f]);
+            }
+            text += computed;
+            text += "\r\n";
+            complete = text.size();
+            records = record;
+            if (complete >= kBlockBytes)
+                flush();
+        }
+        if (stopped()) // while the last read waited
+            throw ConversionStopped{};
+        flush();
+        converted = records;
+    } catch (const Error &e) {
+        if (stopped())
+            throw ConversionStopped{}; // a read or a write given up for the stop
+        if (e.file() != inputPath)
+            throw; // the output's own failure
+        flush();   // the lines before the failure
+        converted = records;
+        throw;
+    }
+}
+
 // What became of the output when the input failed at a record.
 std::string OutputNote(long long written, bool outputExisted) {
     if (written == 0)
@@ -135,10 +263,22 @@ bool IsEmptyFile(const std::string &path) {
     return length == 0;
 }
 
+FieldReader OpenInputFor(const std::string &inputPath, const std::string &outputPath) {
+    // Replacing the output would delete the input before it is read.
+    if (platform::SameFile(inputPath, outputPath))
+        throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
+    // The input first: when it cannot be read, the old output stays as it is.
+    return FieldReader(inputPath);
+}
+
+// Converts every record of the input, as ConvertRecords does.
+using ConvertAll = std::function<void(
+    FieldReader &input, const std::function<void(std::string_view)> &write, long long &converted)>;
+
 // A device or a pipe has no length and cannot be replaced: it is written as
 // it stands, without a question, the lines as they come.
 BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath,
-                               const SystemConversion &conversion, const std::atomic<bool> *stop) {
+                               const ConvertAll &convert) {
     TextFileWriter output(outputPath, TextFileWriter::Mode::Append);
     bool started = false;
     auto start = [&] {
@@ -151,7 +291,7 @@ BatchOutcome ConvertIntoDevice(FieldReader &input, const std::string &outputPath
     };
     long long converted = 0;
     try {
-        ConvertRecords(input, conversion, write, converted, stop);
+        convert(input, write, converted);
     } catch (const Error &e) {
         if (e.file() != input.path())
             throw;
@@ -316,65 +456,8 @@ void ConvertRecords(FieldReader &input, const SystemConversion &conversion,
         ConvertSystemRecords(input, conversion, write, converted, stop);
         return;
     }
-    const Params &params = conversion.params();
-    const Direction direction = conversion.direction();
-    const auto stopped = [stop] {
-        return stop != nullptr && stop->load(std::memory_order_relaxed);
-    };
-    const std::string &inputPath = input.path();
-    // Lines go out a block at a time; `complete` bytes of `text` are whole lines.
-    std::string text;
-    std::size_t complete = 0;
-    auto flush = [&] {
-        const std::size_t whole = std::exchange(complete, 0); // not twice, should it fail
-        if (whole > 0)
-            write(std::string_view(text).substr(0, whole));
-        text.clear();
-    };
-    long long records = 0; // converted, not all of them handed on yet
-    try {
-        Line line;
-        while (input.NextRecord(kFieldsPerRecord, "点号,x,y,z", line)) {
-            if (stopped())
-                throw ConversionStopped{};
-            const long long record = records + 1;
-            const double X = Coordinate(input, record, line, 1);
-            const double Y = Coordinate(input, record, line, 2);
-            const double Z = Coordinate(input, record, line, 3);
-            for (int f = 0; f < kFieldsPerRecord; ++f) {
-                AppendDelimited(text, line.fields[f]);
-                text += ',';
-            }
-            try {
-                const Point3 to = TransformPoint(params, direction, X, Y, Z);
-                AppendDelimitedNumber(text, RoundCoordinate(to.X));
-                text += ',';
-                AppendDelimitedNumber(text, RoundCoordinate(to.Y));
-                text += ',';
-                AppendDelimitedNumber(text, RoundCoordinate(to.Z));
-            } catch (const Error &overflow) {
-                throw Error::AtLine(inputPath, line.number,
-                                    RecordText(record) + "：" + overflow.problem());
-            }
-            text += "\r\n";
-            complete = text.size();
-            records = record;
-            if (complete >= kBlockBytes)
-                flush();
-        }
-        if (stopped()) // while the last read waited
-            throw ConversionStopped{};
-        flush();
-        converted = records;
-    } catch (const Error &e) {
-        if (stopped())
-            throw ConversionStopped{}; // a read or a write given up for the stop
-        if (e.file() != inputPath)
-            throw; // the output's own failure
-        flush();   // the lines before the failure
-        converted = records;
-        throw;
-    }
+    ConvertRecordsWith(input, ThroughSevenParameters(conversion.params(), conversion.direction()),
+                       write, converted, stop);
 }
 
 BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
@@ -395,20 +478,18 @@ BatchOutcome ConvertFile(const std::string &inputPath, const std::string &output
                          const SystemConversion &conversion,
                          const std::function<bool()> &confirmReplace,
                          const std::atomic<bool> *stop) {
-    // Replacing the output would delete the input before it is read.
-    if (platform::SameFile(inputPath, outputPath))
-        throw Error::InFile(outputPath, "输出文件就是输入文件，不能替换它；请另选输出文件名");
-    // The input first: when it cannot be read, the old output stays as it is.
-    FieldReader input(inputPath);
+    FieldReader input = OpenInputFor(inputPath, outputPath);
     return ConvertFile(input, outputPath, conversion, confirmReplace, stop);
 }
 
-BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
-                         const SystemConversion &conversion,
-                         const std::function<bool()> &confirmReplace,
-                         const std::atomic<bool> *stop) {
+namespace {
+
+// `wholeOrNothing`: a refused record leaves no output at all.
+BatchOutcome ConvertFileWith(FieldReader &input, const std::string &outputPath,
+                             const ConvertAll &convert, bool wholeOrNothing,
+                             const std::function<bool()> &confirmReplace) {
     if (platform::KindOf(outputPath) == platform::Kind::Other)
-        return ConvertIntoDevice(input, outputPath, conversion, stop);
+        return ConvertIntoDevice(input, outputPath, convert);
     const bool outputExisted = platform::KindOf(outputPath) != platform::Kind::Missing;
     // Written beside the old output, which stays whole until the new one is
     // complete; a failure to write leaves no part of the new one.
@@ -419,9 +500,8 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
         output.writer().Write(kUtf8Mark); // the output keeps the input's encoding
     long long converted = 0;
     try {
-        ConvertRecords(
-            input, conversion, [&](std::string_view lines) { output.writer().Write(lines); },
-            converted, stop);
+        convert(
+            input, [&](std::string_view lines) { output.writer().Write(lines); }, converted);
     } catch (const Error &e) {
         if (e.file() != input.path())
             throw; // the output's own failure names the output
@@ -429,7 +509,7 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
         // file expects; none, and the old output stays. Between coordinate
         // systems a refused value writes nothing at all: a file of grid
         // coordinates cut short at a wrong zone would pass for a whole one.
-        if (!conversion.Cartesian())
+        if (wholeOrNothing)
             converted = 0;
         if (converted > 0)
             output.Commit();
@@ -437,6 +517,46 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
     }
     output.Commit();
     return BatchOutcome::Converted;
+}
+
+} // namespace
+
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
+                         const SystemConversion &conversion,
+                         const std::function<bool()> &confirmReplace,
+                         const std::atomic<bool> *stop) {
+    return ConvertFileWith(
+        input, outputPath,
+        [&](FieldReader &in, const std::function<void(std::string_view)> &write,
+            long long &converted) { ConvertRecords(in, conversion, write, converted, stop); },
+        !conversion.Cartesian(), confirmReplace);
+}
+
+void ConvertRecords(FieldReader &input, const CalibrationFile &calibration,
+                    const std::function<void(std::string_view)> &write, long long &converted,
+                    Direction direction, const std::atomic<bool> *stop) {
+    ConvertRecordsWith(input, ThroughCalibration(calibration, direction), write, converted, stop);
+}
+
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const CalibrationFile &calibration,
+                         const std::function<bool()> &confirmReplace, Direction direction,
+                         const std::atomic<bool> *stop) {
+    FieldReader input = OpenInputFor(inputPath, outputPath);
+    return ConvertFile(input, outputPath, calibration, confirmReplace, direction, stop);
+}
+
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
+                         const CalibrationFile &calibration,
+                         const std::function<bool()> &confirmReplace, Direction direction,
+                         const std::atomic<bool> *stop) {
+    return ConvertFileWith(
+        input, outputPath,
+        [&](FieldReader &in, const std::function<void(std::string_view)> &write,
+            long long &converted) {
+            ConvertRecords(in, calibration, write, converted, direction, stop);
+        },
+        true, confirmReplace);
 }
 
 } // namespace kovarim

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/calibration_file.h"
 #include "conversion/system_conversion.h"
 #include "model/seven_parameters.h"
 #include "textio/field_reader.h"
@@ -76,6 +77,24 @@ BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
                          const SystemConversion &conversion,
                          const std::function<bool()> &confirmReplace,
                          const std::atomic<bool> *stop = nullptr);
+// The same with a site calibration's file: forward, each record's x, y, z
+// are the source's values in its forms (x y h; B L H in decimal degrees or
+// ddd.mmssss as the source system says) and X', Y', Z' the local X, Y, h
+// rounded to 3 decimal places; inverse, the local X, Y, h become the
+// source's values in its forms (metres to 3 decimals, degrees to 9,
+// ddd.mmssss to 5 decimals of seconds). A value the source refuses (B
+// beyond 90°, L more than 9° from the projection's central meridian, a
+// minute of 60) is refused with its line and field, as a bad number is.
+BatchOutcome ConvertFile(const std::string &inputPath, const std::string &outputPath,
+                         const CalibrationFile &calibration,
+                         const std::function<bool()> &confirmReplace,
+                         Direction direction = Direction::Forward,
+                         const std::atomic<bool> *stop = nullptr);
+BatchOutcome ConvertFile(FieldReader &input, const std::string &outputPath,
+                         const CalibrationFile &calibration,
+                         const std::function<bool()> &confirmReplace,
+                         Direction direction = Direction::Forward,
+                         const std::atomic<bool> *stop = nullptr);
 
 struct ConversionStopped {};
 
@@ -88,6 +107,10 @@ void ConvertRecords(FieldReader &input, const Params &params,
                     const std::atomic<bool> *stop = nullptr);
 void ConvertRecords(FieldReader &input, const SystemConversion &conversion,
                     const std::function<void(std::string_view)> &write, long long &converted,
+                    const std::atomic<bool> *stop = nullptr);
+void ConvertRecords(FieldReader &input, const CalibrationFile &calibration,
+                    const std::function<void(std::string_view)> &write, long long &converted,
+                    Direction direction = Direction::Forward,
                     const std::atomic<bool> *stop = nullptr);
 
 } // namespace kovarim

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/key_value_file.h"
 #include "geodesy/coordinate_system.h"
 #include "model/seven_parameters.h"
 
@@ -67,6 +68,8 @@ struct ParameterFile {
 // be read (from and to: both or neither), or a proj line that differs from
 // the one the seven values and the systems give (a file without one is read).
 ParameterFile ReadParameters(const std::string &path);
+// The same from the file already read (its kind told by IsCalibrationFile).
+ParameterFile ReadParameters(const KeyValueFile &file);
 
 // The same for a use that knows only X, Y, Z: a file between other systems
 // is refused, naming them, rather than applied to coordinates it was not

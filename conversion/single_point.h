@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "conversion/calibration_file.h"
 #include "model/seven_parameters.h"
 
 namespace kovarim {
@@ -21,5 +23,16 @@ void ConvertSinglePoint(const Params &params, std::string_view x, std::string_vi
                         std::string_view z,
                         const std::function<void(Axis, const std::string &)> &show,
                         Direction direction = Direction::Forward);
+
+// One point through a site calibration. Forward, the texts are the source's
+// values in its forms (x y h; B L H in decimal degrees or ddd.mmssss) and the
+// results the local X, Y, h rounded to 3 decimal places; inverse, the local
+// X, Y, h (metres) become the source's values in its forms. Each text must be
+// a whole value, nothing before or after it. Throws Error naming the side and
+// the value (原坐标系 B, 局部坐标系 X, ...) for a text that is not one, a value
+// the source refuses, or a result it cannot write.
+std::array<std::string, 3> ConvertSitePoint(const CalibrationFile &calibration,
+                                            const std::array<std::string_view, 3> &texts,
+                                            Direction direction = Direction::Forward);
 
 } // namespace kovarim

@@ -57,6 +57,8 @@ std::string ProjPipeline(const CoordinateSystem &from, const std::string &middle
            (middle.empty() ? "" : " +step " + middle) + ProjStepsFromGeocentric(to);
 }
 
+std::string ProjProjection(const CoordinateSystem &grid) { return Tmerc(grid); }
+
 bool ProjReadsColumns(const CoordinateSystem &s) { return !s.dms(); }
 
 } // namespace kovarim

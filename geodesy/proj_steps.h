@@ -39,6 +39,12 @@ std::string ProjStepsFromGeocentric(const CoordinateSystem &s);
 std::string ProjPipeline(const CoordinateSystem &from, const std::string &middle,
                          const CoordinateSystem &to);
 
+// The grid's projection alone, "+proj=tmerc ..." (no "+step"): from
+// longitude and latitude in radians to the easting (with the false easting
+// and the zone prefix) and the northing, on the grid's ellipsoid. For a gk
+// system only.
+std::string ProjProjection(const CoordinateSystem &grid);
+
 // Whether cct on the system's own columns gives the same numbers: false for
 // the ddd.mmssss form.
 bool ProjReadsColumns(const CoordinateSystem &s);

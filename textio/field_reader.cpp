@@ -63,6 +63,12 @@ FieldReader::~FieldReader() {
 void FieldReader::Fill() {
     if (pos_ < size_ || eof_)
         return;
+    // A read that failed part way through the last block (a signal that
+    // stops the work, an I/O error) is not tried again: the bytes it gave
+    // were used, and now the failure counts. Tried again, a pipe's read
+    // would wait on after the user had asked to stop.
+    if (std::ferror(file_))
+        throw Error::AtLine(path_, line_, "读取文件失败");
     size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     pos_ = 0;
     if (size_ == 0) {

@@ -2,6 +2,7 @@
 // points are flagged, how often a masked pair is found, and that every
 // verdict holds against its own final test.
 #include "adjustment/adjustment.h"
+#include "adjustment/robust_start.h"
 
 #include <array>
 #include <cmath>
@@ -219,6 +220,33 @@ TEST(BlunderSearch, EveryVerdictHoldsAgainstItsOwnFinalTest) {
         ExpectVerdictsHold(AdjustTable(table, {}, kDefaultAlpha),
                            std::string(Named(frame)) + " network " + std::to_string(k));
     }
+}
+
+// The robust start's subsets: every one of them while there are at most
+// kEverySubsetUpTo, else a sample of kSampledSubsets, each a sorted set of
+// distinct points. C(n, 6) of a large file is beyond any integer: counted
+// with wrapping, it enumerated every six points of 25 000 until memory ran out.
+template <int M> void ExpectSubsets(int n, std::size_t expected) {
+    const auto subsets = lsq::detail::Subsets<M>(n);
+    EXPECT_EQ(subsets.size(), expected) << "M = " << M << ", n = " << n;
+    for (const auto &s : subsets) {
+        EXPECT_GE(s[0], 0);
+        EXPECT_LT(s[M - 1], n);
+        for (int k = 1; k < M; ++k)
+            ASSERT_LT(s[k - 1], s[k]) << "M = " << M << ", n = " << n;
+    }
+}
+
+TEST(RobustStart, TakesEverySubsetOrASampleWhateverTheirCount) {
+    ExpectSubsets<6>(12, 924); // C(12, 6): all
+    ExpectSubsets<6>(13, lsq::kSampledSubsets);
+    for (int n : {20000, 25000, 32767})
+        ExpectSubsets<6>(n, lsq::kSampledSubsets);
+    ExpectSubsets<3>(19, 969); // C(19, 3): all
+    ExpectSubsets<3>(32767, lsq::kSampledSubsets);
+    ExpectSubsets<2>(45, 990);
+    ExpectSubsets<2>(46, lsq::kSampledSubsets);
+    ExpectSubsets<1>(1000, 1000);
 }
 
 } // namespace

@@ -206,6 +206,7 @@ TEST(CalibrationReport, SaysWhatEachCaseNeeds) {
         bool fixedScale;
         std::string via;
         std::vector<std::string> says, never;
+        std::vector<std::string> check; // the check points' names, UTF-8
     } cases[] = {
         {"no surface",
          site,
@@ -214,7 +215,8 @@ TEST(CalibrationReport, SaysWhatEachCaseNeeds) {
          "",
          {"投影：无（原坐标已是平面坐标）", "模型：不拟合，高程不变（h = H）",
           "粗差 1 个，检核点 0 个\n"},
-         {"高程参与", "各点高程残差", "c0 "}},
+         {"高程参与", "各点高程残差", "c0 "},
+         {}},
         {"scale held",
          site,
          HeightModel::Quadratic,
@@ -222,6 +224,7 @@ TEST(CalibrationReport, SaysWhatEachCaseNeeds) {
          "gk:cgcs2000:117",
          {"尺度固定为 m = 1", "固定", "尺度因子 m = 1\n", "模型：二次曲面", "c5 ",
           "起算：最小中位数法，在形状系数", "\n          dx       dy       旋转角\n"},
+         {},
          {}},
         {"two points",
          two,
@@ -231,6 +234,7 @@ TEST(CalibrationReport, SaysWhatEachCaseNeeds) {
          {"初始剔除：可参与的点少于 4 个，不作初始剔除", "单位权中误差 σ0 = 无  多余观测数 r = 0",
           "F(2,r-2) = 无", "不可检验", "模型：常数 ζ = H - h = c0",
           "初始剔除：可参与的点少于 3 个"},
+         {},
          {}},
         {"points on a line",
          line,
@@ -239,10 +243,28 @@ TEST(CalibrationReport, SaysWhatEachCaseNeeds) {
          "",
          {"点位分布（在一条直线或二次曲线上）不能确定更丰富的曲面，已退而取此曲面", "模型：常数",
           "起算：最小中位数法，逐点试了 6 个点的高程异常"},
+         {},
          {}},
+        {"a check point off in plan",
+         site,
+         HeightModel::Auto,
+         false,
+         "",
+         {"东山               -0.07", "检核（未通过检验）\n", "检核点 1 个"},
+         {},
+         {"东山"}},
+        {"a check point within its noise",
+         site,
+         HeightModel::Auto,
+         false,
+         "",
+         {"检核\n", "检核点 1 个"},
+         {"未通过检验"},
+         {"GPS03"}},
     };
     for (const auto &c : cases) {
         CalibrationOptions options = Options();
+        options.checkNames = c.check;
         options.systems.via = c.via;
         options.height = c.model;
         options.fixedScale = c.fixedScale;

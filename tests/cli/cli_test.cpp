@@ -22,11 +22,15 @@
 #include <nlohmann/json.hpp>
 
 #include "adjustment/adjustment_report.h"
+#include "calibration/calibration_points.h"
+#include "calibration/calibration_report.h"
 #include "conversion/batch_conversion.h"
+#include "conversion/calibration_file.h"
 #include "conversion/parameter_file.h"
 #include "conversion/single_point.h"
 #include "conversion/system_conversion.h"
 #include "estimation/estimate.h"
+#include "geodesy/value_text.h"
 #include "testkit.h"
 #include "textio/encoding.h"
 
@@ -1317,6 +1321,726 @@ TEST(KovarimCliSystems, XyzOnBothSidesKeepsEveryByte) {
     for (const std::string &name : plain.Names())
         EXPECT_EQ(testkit::ReadBytes(spelled.Path(name)), testkit::ReadBytes(plain.Path(name)))
             << name;
+}
+
+// ---- calibrate ----
+
+constexpr double kArcSecond = 3.14159265358979323846 / 648000.0;
+
+// The core's calibration of a file in a folder of its own: the report it
+// puts in place and the calibration, to hold the command's against.
+struct CoreCalibration {
+    SiteCalibration calibration;
+    std::string report;
+};
+
+CoreCalibration CalibrateInCore(const std::string &content, const CalibrationSource &source,
+                                CalibrationOptions options) {
+    testkit::TempDir core;
+    const std::string path = core.Write("site.txt", content);
+    const CommonPointTable table = ReadCalibrationPointFile(path, source);
+    options.systems = {source.FromText(), source.ViaText(), kLocalPlane};
+    CoreCalibration result{Calibrate(table, options, path), ""};
+    PrepareCalibrationReport(path, table, result.calibration)->Commit();
+    result.report = testkit::ReadBytes(core.Path("site四参数报告.txt"));
+    return result;
+}
+
+// EPSG's similarity transformation example (method 9621; transformation
+// 5166, ED50 to ETRS89 in Catalonia), the ICGC's four test points with E
+// (EPSG's X) in the second column: x north, y east.
+std::string EpsgPoints() {
+    return "ICGC1,4500000.000,300000.000,0,4499796.515,299905.060,0\r\n"
+           "ICGC2,4740000.000,315000.000,0,4739796.774,314906.904,0\r\n"
+           "ICGC3,4680000.000,520000.000,0,4679795.125,519906.767,0\r\n"
+           "ICGC4,4600000.000,420000.000,0,4599795.760,419906.005,0\r\n";
+}
+
+// From a plane to a plane: the least-squares solution of the four points
+// (in exact rational arithmetic), within its σ of the published parameters
+// (XT0 −129.549 m east, YT0 −208.185 m north, M 1.0000015504, θ 1.56504″);
+// the report and the parameter file those of the core, --json with its keys.
+TEST(KovarimCliCalibrate, ReproducesTheEpsgSimilarityExample) {
+    testkit::TempDir dir;
+    dir.Write("icgc.txt", EpsgPoints());
+    const Outcome run = Cli(dir, {"calibrate", "icgc.txt", "--from", "plane", "--to", "plane",
+                                  "--height", "none", "--params", "p.txt", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const nlohmann::ordered_json j = ParsedJson(run.out);
+    ASSERT_TRUE(j.is_object());
+    std::vector<std::string> keys, pointKeys;
+    for (const auto &[key, value] : j.items())
+        keys.push_back(key);
+    for (const auto &[key, value] : j.at("points").at(0).items())
+        pointKeys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"file", "report", "from", "via", "to", "params",
+                                              "sigma", "sigma0", "redundancy", "centroid",
+                                              "correlation", "height", "points", "check_rms"}));
+    EXPECT_EQ(pointKeys, (std::vector<std::string>{"name", "state", "residual", "test", "critical",
+                                                   "passed"}));
+    EXPECT_EQ(j.at("from"), "plane");
+    EXPECT_TRUE(j.at("via").is_null());
+    EXPECT_EQ(j.at("to"), "plane");
+    EXPECT_TRUE(j.at("height").is_null());
+    EXPECT_TRUE(j.at("check_rms").is_null());
+    EXPECT_EQ(j.at("redundancy"), 4);
+    const auto &params = j.at("params"), &sigma = j.at("sigma");
+    EXPECT_NEAR(params.at("dx").get<double>(), -208.19399745771, 1e-7);
+    EXPECT_NEAR(params.at("dy").get<double>(), -129.548777158502, 1e-7);
+    EXPECT_NEAR(params.at("scale_ppm").get<double>(), 1.5523119556437592, 1e-7);
+    EXPECT_NEAR(params.at("rotation_arcsec").get<double>(), 1.5649962408029472, 1e-7);
+    EXPECT_NEAR(params.at("dx").get<double>(), -208.185, 3 * sigma.at("dx").get<double>());
+    EXPECT_NEAR(params.at("dy").get<double>(), -129.549, 3 * sigma.at("dy").get<double>());
+    EXPECT_NEAR(params.at("scale_ppm").get<double>(), 1.5504,
+                3 * sigma.at("scale_ppm").get<double>());
+    EXPECT_NEAR(params.at("rotation_arcsec").get<double>(), 1.56504,
+                3 * sigma.at("rotation_arcsec").get<double>());
+    for (const auto &p : j.at("points")) {
+        EXPECT_EQ(p.at("state"), "used");
+        EXPECT_LT(
+            std::hypot(p.at("residual").at(0).get<double>(), p.at("residual").at(1).get<double>()),
+            0.001);
+        EXPECT_TRUE(p.at("test").at(1).is_null());
+    }
+
+    CalibrationOptions options;
+    options.height = HeightModel::None;
+    const CoreCalibration core = CalibrateInCore(EpsgPoints(), CalibrationSource::Plane(), options);
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("icgc四参数报告.txt")), core.report);
+    const CalibrationFile file = ReadCalibrationFile(dir.Path("p.txt"));
+    EXPECT_EQ(file.source, CalibrationSource::Plane());
+    const PlaneParams &a = file.params.plane, &b = core.calibration.plane.params;
+    EXPECT_TRUE(a.dx == b.dx && a.dy == b.dy && a.scale == b.scale && a.rotation == b.rotation);
+    EXPECT_EQ(file.params.height.model, HeightModel::None);
+    EXPECT_EQ(params.at("dx").get<double>(), b.dx);
+    EXPECT_EQ(j.at("sigma0").get<double>(), *core.calibration.plane.fit.sigma0);
+}
+
+// The site example's truth (examples/make_site.py): WGS84 B, L projected on
+// the CGCS2000 ellipsoid, four parameters, a quadratic height surface, noise
+// of 4 mm in plan and 8 mm in height, and 水塔's height 0.15 m off.
+struct SiteTruth {
+    double dx, dy, scale, rotation;
+};
+SiteTruth TheSiteTruth() {
+    const double m = 1 + 18.6e-6, alpha = -1234.5 * kArcSecond;
+    const double a = m * std::cos(alpha), b = m * std::sin(alpha);
+    return {41250 - (a * 3381000 - b * 529000), 62800 - (b * 3381000 + a * 529000), 18.6e-6, alpha};
+}
+
+const std::vector<std::string> kSiteArgs = {"calibrate", "site.txt",        "--from", "blh:wgs84",
+                                            "--via",     "gk:cgcs2000:114", "--to",   "plane"};
+
+std::vector<std::string> SiteArgs(std::vector<std::string> more) {
+    std::vector<std::string> args = kSiteArgs;
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+// The site's projection and whatever follows, without the command and file.
+std::vector<std::string> SiteArgsOnly(std::vector<std::string> more) {
+    std::vector<std::string> args = {"--from", "blh:wgs84", "--via", "gk:cgcs2000:114"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+std::string FirstLines(const std::string &text, int count) {
+    std::size_t end = 0;
+    for (int i = 0; i < count; ++i)
+        end = text.find('\n', end) + 1;
+    return text.substr(0, end);
+}
+
+// The site's check points (examples/site_points.txt) and their truth.
+std::vector<std::pair<std::string, Values>> SiteTruthPoints() {
+    std::vector<std::pair<std::string, Values>> points;
+    std::istringstream truth(
+        testkit::ReadBytes(KOVARIM_SOURCE_DIR "/tests/cli/expected/site_truth.txt"));
+    std::string name;
+    Values v;
+    while (truth >> name >> v[0] >> v[1] >> v[2])
+        points.emplace_back(name, v);
+    return points;
+}
+
+std::vector<Values> SiteCheckPointValues(const CalibrationSource &source) {
+    std::vector<Values> values;
+    std::istringstream lines(Example("site_points.txt"));
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::istringstream split(line.substr(0, line.find('\r')));
+        for (std::string f; std::getline(split, f, ',');)
+            fields.push_back(f);
+        Values v;
+        for (int k = 0; k < 3; ++k)
+            v[k] = source.Read(k, fields[k + 1]);
+        values.push_back(v);
+    }
+    return values;
+}
+
+// A calibration of known truth through the command: the four parameters
+// within 3σ of the truth, σ0 of about the noise, 水塔 found in the height
+// alone, the check points converted by the parameter file within a few
+// times the noise of the truth, and the report the core's.
+TEST(KovarimCliCalibrate, FitsTheSitesKnownTruthBack) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    const Outcome run = Cli(dir, SiteArgs({"--params", "p.txt", "--json"}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::ordered_json j = ParsedJson(run.out);
+    ASSERT_TRUE(j.is_object());
+    EXPECT_EQ(j.at("from"), "blh:wgs84");
+    EXPECT_EQ(j.at("via"), "gk:cgcs2000:114");
+    const SiteTruth truth = TheSiteTruth();
+    const auto &p = j.at("params"), &s = j.at("sigma");
+    EXPECT_NEAR(p.at("dx").get<double>(), truth.dx, 3 * s.at("dx").get<double>());
+    EXPECT_NEAR(p.at("dy").get<double>(), truth.dy, 3 * s.at("dy").get<double>());
+    EXPECT_NEAR(p.at("scale_ppm").get<double>(), 18.6, 3 * s.at("scale_ppm").get<double>());
+    EXPECT_NEAR(p.at("rotation_arcsec").get<double>(), -1234.5,
+                3 * s.at("rotation_arcsec").get<double>());
+    EXPECT_GT(j.at("sigma0").get<double>(), 0.002);
+    EXPECT_LT(j.at("sigma0").get<double>(), 0.008);
+    const auto &height = j.at("height");
+    EXPECT_EQ(height.at("model"), "quadratic"); // auto, with 11 points
+    EXPECT_EQ(height.at("coefficients").size(), 6u);
+    EXPECT_EQ(height.at("unit").get<double>(), 1000.0);
+    EXPECT_GT(height.at("sigma0").get<double>(), 0.003);
+    EXPECT_LT(height.at("sigma0").get<double>(), 0.02);
+    for (const auto &point : j.at("points")) {
+        const bool slipped = point.at("name") == "水塔";
+        EXPECT_EQ(point.at("state"), slipped ? "blunder" : "used") << point.at("name");
+        EXPECT_EQ(point.at("passed"), !slipped) << point.at("name");
+        EXPECT_LT(point.at("test").at(0).get<double>(), point.at("critical").at(0).get<double>());
+        if (slipped) {
+            EXPECT_NEAR(point.at("residual").at(2).get<double>(), -0.15, 0.03);
+        }
+    }
+
+    const CalibrationFile file = ReadCalibrationFile(dir.Path("p.txt"));
+    const auto truthPoints = SiteTruthPoints();
+    const std::vector<Values> given = SiteCheckPointValues(file.source);
+    ASSERT_EQ(given.size(), truthPoints.size());
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const Values local =
+            ApplySiteCalibration(file.source, file.params, Direction::Forward, given[i]);
+        const Values &t = truthPoints[i].second;
+        EXPECT_LT(std::hypot(local[0] - t[0], local[1] - t[1]), 0.012) << truthPoints[i].first;
+        EXPECT_LT(std::fabs(local[2] - t[2]), 0.03) << truthPoints[i].first;
+    }
+
+    const CoreCalibration core =
+        CalibrateInCore(Example("site_common_points.txt"), file.source, CalibrationOptions{});
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("site四参数报告.txt")), core.report);
+    const std::string report = ToUtf8(core.report, Encoding::Gbk);
+    for (const char *says : {"原坐标系：blh:wgs84", "投影：gk:cgcs2000:114", "局部坐标系：plane"})
+        EXPECT_NE(report.find(says), std::string::npos) << says;
+
+    // The summary without --json names the same.
+    const Outcome summary = Cli(dir, SiteArgs({"--check", "GPS11"}));
+    ASSERT_EQ(summary.status, 0) << summary.err;
+    for (const char *says : {"投影 via: gk:cgcs2000:114", "高程粗差 height blunders: 水塔",
+                             "检核 check: 1", "scale    = 18.", "rotation = -1234."})
+        EXPECT_NE(summary.out.find(says), std::string::npos) << says << "\n" << summary.out;
+}
+
+// A file of the site's points (B, L first) with B, L on the site's CGCS2000
+// grid, zone-prefixed, for a grid source: the other fields as they are.
+std::string OnTheGrid(const std::string &points) {
+    std::string grid;
+    const CalibrationSource blh =
+        ParseCalibrationSource("blh:wgs84", std::string("gk:cgcs2000:114,zone=38"));
+    std::istringstream lines(points);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> f;
+        std::istringstream split(line.substr(0, line.find('\r')));
+        for (std::string field; std::getline(split, field, ',');)
+            f.push_back(field);
+        Values v;
+        for (int k = 0; k < 3; ++k)
+            v[k] = blh.Read(k, f[k + 1]);
+        const Values plane = blh.ToPlane(v);
+        char text[200];
+        std::snprintf(text, sizeof text, "%s,%.4f,%.4f", f[0].c_str(), plane[0], plane[1]);
+        grid += text;
+        for (std::size_t k = 3; k < f.size(); ++k)
+            grid += "," + f[k];
+        grid += "\r\n";
+    }
+    return grid;
+}
+
+// The same file with B and L in ddd.mmssss.
+std::string InDms(const std::string &points) {
+    std::string dms;
+    std::istringstream lines(points);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> f;
+        std::istringstream split(line.substr(0, line.find('\r')));
+        for (std::string field; std::getline(split, field, ',');)
+            f.push_back(field);
+        for (std::size_t k = 0; k < f.size(); ++k) {
+            dms += k == 0 ? "" : ",";
+            dms += k == 1 || k == 2 ? FormatValue(ValueForm::Dms, std::stod(f[k])) : f[k];
+        }
+        dms += "\r\n";
+    }
+    return dms;
+}
+
+// The proj line through cct gives what the parameter file gives here, on
+// each kind of source and surface PROJ can do; a quadratic surface has no
+// proj line, only the plan's pipeline in a comment.
+TEST(KovarimCliCalibrate, ProjLineAgreesWithCct) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    dir.Write("icgc.txt", EpsgPoints());
+    const std::string grid = OnTheGrid(Example("site_common_points.txt"));
+    dir.Write("grid.txt", grid);
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        bool hasProj;
+    } cases[] = {
+        {"blh, a plane surface", SiteArgs({"--height", "plane"}), true},
+        {"blh, a constant", SiteArgs({"--height", "constant", "--fixed-scale"}), true},
+        {"blh, no surface", SiteArgs({"--height", "none"}), true},
+        {"a zone-prefixed grid, a plane surface",
+         {"calibrate", "grid.txt", "--from", "gk:cgcs2000:114,zone=38", "--to", "plane", "--height",
+          "plane"},
+         true},
+        {"a plane", {"calibrate", "icgc.txt", "--from", "plane", "--to", "plane"}, true},
+        {"blh, a quadratic surface", SiteArgs({"--height", "quadratic"}), false},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--params", "p.txt"});
+        const Outcome run = Cli(dir, args);
+        ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+        const std::string text = testkit::ReadBytes(dir.Path("p.txt"));
+        const auto at = text.find("\nproj = ");
+        EXPECT_EQ(at != std::string::npos, c.hasProj) << c.name << "\n" << text;
+        if (!c.hasProj) {
+            EXPECT_NE(text.find("# PROJ has no quadratic height surface"), std::string::npos);
+            continue;
+        }
+        if (!HaveCct())
+            continue;
+        const CalibrationFile file = ReadCalibrationFile(dir.Path("p.txt"));
+        const std::string proj = text.substr(at + 8, text.find('\n', at + 1) - at - 8);
+        // Points of the site and about it, in the source's columns.
+        std::string columns;
+        std::vector<Values> sources;
+        for (int i = 0; i < 25; ++i) {
+            Values v;
+            if (!file.source.system())
+                v = {4500000.0 + 9000.0 * i, 300000.0 + 7000.0 * i, 0.0};
+            else if (file.source.via())
+                v = {30.52 + 0.0041 * i, 114.26 + 0.0037 * (i % 7) * 3, 10.0 + i};
+            else
+                v = {3380000.0 + 300.0 * i, 38525000.0 + 280.0 * (i % 9), 10.0 + i};
+            char line[120];
+            std::snprintf(line, sizeof line, "%.17g %.17g %.17g 0\n", v[0], v[1], v[2]);
+            columns += line;
+            sources.push_back(v);
+        }
+        dir.Write("points", columns);
+        const std::string command =
+            "cd '" + dir.Path("") + "' && cct -d 10 " + proj + " points > cct.out 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << c.name << ": " << proj;
+        std::istringstream cct(testkit::ReadBytes(dir.Path("cct.out")));
+        for (const Values &v : sources) {
+            const Values ours =
+                ApplySiteCalibration(file.source, file.params, Direction::Forward, v);
+            double x = 0, y = 0, h = 0, t = 0;
+            ASSERT_TRUE(cct >> x >> y >> h >> t) << c.name;
+            EXPECT_NEAR(x, ours[0], 1e-6) << c.name;
+            EXPECT_NEAR(y, ours[1], 1e-6) << c.name;
+            EXPECT_NEAR(h, ours[2], 1e-6) << c.name;
+        }
+    }
+}
+
+// The file calibrate writes, applied by convert and point, forward and back,
+// for each kind of source: the local values those of the calibration to the
+// millimetre they are rounded to, and back to the values given to within
+// what that rounding moves them.
+// A calibration's file names its own systems: --from or --to beside it
+// would say one thing and do another.
+TEST(KovarimCliCalibrate, ItsParameterFileTakesNoSystems) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    dir.Write("pts.txt", Example("site_points.txt"));
+    ASSERT_EQ(Cli(dir, SiteArgs({"--params", "p.txt"})).status, 0);
+    const std::vector<std::string> cases[] = {
+        {"convert", "--params", "p.txt", "--from", "blh:wgs84", "pts.txt", "out.txt"},
+        {"point", "--params", "p.txt", "--to", "gk:cgcs2000:114", "30.5", "114.3", "1"},
+    };
+    for (const auto &args : cases) {
+        const Outcome run = Cli(dir, args);
+        EXPECT_EQ(run.status, 2) << args[0] << ": " << run.err;
+        EXPECT_NE(run.err.find("场地校正参数文件自带坐标系"), std::string::npos) << run.err;
+        EXPECT_FALSE(testkit::Exists(dir.Path("out.txt")));
+    }
+}
+
+TEST(KovarimCliCalibrate, ConvertAndPointApplyItsParameterFile) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    dir.Write("site_points.txt", Example("site_points.txt"));
+    dir.Write("dms.txt", InDms(Example("site_common_points.txt")));
+    dir.Write("dms_points.txt", InDms(Example("site_points.txt")));
+    dir.Write("grid.txt", OnTheGrid(Example("site_common_points.txt")));
+    dir.Write("grid_points.txt", OnTheGrid(Example("site_points.txt")));
+    dir.Write("icgc.txt", EpsgPoints());
+    dir.Write("icgc_points.txt", "P1,4500000,300000,0\r\nP2,4650000.25,410000.5,12.5\r\n");
+    const struct {
+        const char *name;
+        std::vector<std::string> calibrate;
+        const char *points;
+        double angleTolerance; // of B, L back, degrees
+    } cases[] = {
+        {"blh in degrees", SiteArgs({}), "site_points.txt", 2e-8},
+        {"blh in ddd.mmssss",
+         {"calibrate", "dms.txt", "--from", "blh:wgs84,dms", "--via", "gk:cgcs2000:114", "--to",
+          "plane", "--height", "plane"},
+         "dms_points.txt",
+         2e-8},
+        {"a zone-prefixed grid",
+         {"calibrate", "grid.txt", "--from", "gk:cgcs2000:114,zone=38", "--to", "plane"},
+         "grid_points.txt",
+         0},
+        {"a plane",
+         {"calibrate", "icgc.txt", "--from", "plane", "--to", "plane"},
+         "icgc_points.txt",
+         0},
+    };
+    const auto fields = [](const std::string &line) {
+        std::vector<std::string> f;
+        std::istringstream split(line.substr(0, line.find('\r')));
+        for (std::string field; std::getline(split, field, ',');)
+            f.push_back(field);
+        return f;
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = c.calibrate;
+        args.insert(args.end(), {"--params", "p.txt"});
+        const Outcome made = Cli(dir, args);
+        ASSERT_EQ(made.status, 0) << c.name << ": " << made.err;
+        const CalibrationFile file = ReadCalibrationFile(dir.Path("p.txt"));
+        const Outcome forward = Cli(dir, {"convert", "--params", "p.txt", c.points, "-"});
+        ASSERT_EQ(forward.status, 0) << c.name << ": " << forward.err;
+        std::istringstream given(testkit::ReadBytes(dir.Path(c.points)));
+        std::istringstream converted(forward.out);
+        std::string local; // name, X, Y, h of each point, to go back
+        std::vector<Values> sources;
+        for (std::string in, out; std::getline(given, in);) {
+            ASSERT_TRUE(std::getline(converted, out)) << c.name;
+            const std::vector<std::string> f = fields(in), g = fields(out);
+            ASSERT_EQ(g.size(), 7u) << c.name << ": " << out;
+            Values v;
+            for (int k = 0; k < 3; ++k)
+                v[k] = file.source.Read(k, f[k + 1]);
+            sources.push_back(v);
+            const Values expected =
+                ApplySiteCalibration(file.source, file.params, Direction::Forward, v);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(std::stod(g[4 + k]), expected[k], 0.0005 + 1e-9)
+                    << c.name << ": " << out;
+            local += f[0] + "," + g[4] + "," + g[5] + "," + g[6] + "\r\n";
+            // point gives what convert gives, both ways.
+            const Outcome one = Cli(dir, {"point", "--params", "p.txt", f[1], f[2], f[3]});
+            ASSERT_EQ(one.status, 0) << c.name << ": " << one.err;
+            EXPECT_EQ(one.out, g[4] + " " + g[5] + " " + g[6] + "\n") << c.name;
+        }
+        dir.Write("local.txt", local);
+        const Outcome back =
+            Cli(dir, {"convert", "--inverse", "--params", "p.txt", "local.txt", "-"});
+        ASSERT_EQ(back.status, 0) << c.name << ": " << back.err;
+        std::istringstream lines(back.out);
+        std::istringstream locals(local);
+        for (const Values &v : sources) {
+            std::string out, in;
+            ASSERT_TRUE(std::getline(lines, out) && std::getline(locals, in)) << c.name;
+            const std::vector<std::string> g = fields(out), f = fields(in);
+            ASSERT_EQ(g.size(), 7u) << c.name << ": " << out;
+            for (int k = 0; k < 3; ++k) {
+                const bool angle = k < 2 && c.angleTolerance > 0;
+                EXPECT_NEAR(file.source.Read(k, g[4 + k]), v[k], angle ? c.angleTolerance : 0.0015)
+                    << c.name << ": " << out;
+            }
+            const Outcome one =
+                Cli(dir, {"point", "--inverse", "--params", "p.txt", f[1], f[2], f[3]});
+            ASSERT_EQ(one.status, 0) << c.name << ": " << one.err;
+            EXPECT_EQ(one.out, g[4] + " " + g[5] + " " + g[6] + "\n") << c.name;
+        }
+    }
+}
+
+// What convert and point get for a value the calibration's source refuses or
+// a file of the wrong kind: the file, the line and the field, or the value,
+// named; status 1; no output.
+TEST(KovarimCliCalibrate, ConvertAndPointRefuseWhatTheSourceRefuses) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    ASSERT_EQ(Cli(dir, SiteArgs({"--params", "p.txt"})).status, 0);
+    dir.Write("other.txt", "kind = helmert\ndx = 1\n");
+    const std::string seven = ParameterFileText(Params{}, "gps.txt", "A", "B", "C");
+    dir.Write("seven_as_site.txt", "kind = site calibration\n" + seven);
+    dir.Write("site_keys_in_seven.txt", seven + "via = gk:cgcs2000:114\n");
+    const struct {
+        const char *name;
+        std::string points; // in.txt, for convert; empty: point
+        std::vector<std::string> args;
+        const char *says;
+    } cases[] = {
+        {"B beyond 90",
+         "A,30.5,114.3,1\r\nB,91,114.3,1\r\n",
+         {},
+         "文件 in.txt\n第 2 行，第 2 个字段：第 2 条记录：原坐标系 B = 91"},
+        {"L 10° from the central meridian", "A,30.5,124.3,1\r\n", {}, "超过 9°"},
+        {"an empty L", "A,30.5,,1\r\n", {}, "第 1 行，第 3 个字段：第 1 条记录的坐标 y 为空"},
+        {"a local X that is no number",
+         "A,4x,1,1\r\n",
+         {"--inverse"},
+         "第 1 行，第 2 个字段：第 1 条记录：局部坐标系 X"},
+        {"point: L not a number", "", {"30.5", "114.3.1", "1"}, "原坐标系 L"},
+        {"point: B beyond 90", "", {"95", "114.3", "1"}, "原坐标系 B = 95"},
+        {"point: a local h not a number", "", {"--inverse", "1", "2", "h"}, "局部坐标系 h"},
+        {"a kind of parameter file unknown",
+         "",
+         {"--params", "other.txt", "1", "2", "3"},
+         "参数文件的种类 “helmert” 未知"},
+        {"seven parameters in a calibration's file",
+         "",
+         {"--params", "seven_as_site.txt", "1", "2", "3"},
+         "属于七参数文件，不属于场地校正参数文件"},
+        {"a calibration's key in a seven-parameter file",
+         "",
+         {"--params", "site_keys_in_seven.txt", "1", "2", "3"},
+         "属于场地校正参数文件，不属于七参数文件"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args;
+        const bool own = std::find(c.args.begin(), c.args.end(), "--params") != c.args.end();
+        if (c.points.empty()) {
+            dir.Write("in.txt", "");
+            args = {"point"};
+            if (!own)
+                args.insert(args.end(), {"--params", "p.txt"});
+            args.insert(args.end(), c.args.begin(), c.args.end());
+        } else {
+            dir.Write("in.txt", c.points);
+            args = {"convert", "--params", "p.txt", "in.txt", "out.txt"};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+        }
+        const Outcome run = Cli(dir, args);
+        EXPECT_EQ(run.status, 1) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.name;
+        // As between any two systems, a bad record leaves no output at all,
+        // not even the good records before it.
+        EXPECT_FALSE(testkit::Exists(dir.Path("out.txt"))) << c.name;
+        if (!c.points.empty()) {
+            EXPECT_NE(run.err.find("没有写入任何记录"), std::string::npos)
+                << c.name << ": " << run.err;
+        }
+    }
+}
+
+// A fit the points leave no redundancy for has no σ0: its standard
+// deviations are unknown, not 0.
+TEST(KovarimCliCalibrate, GivesNoSigmaWithoutRedundancy) {
+    testkit::TempDir dir;
+    dir.Write("two.txt", FirstLines(Example("site_common_points.txt"), 2));
+    dir.Write("three.txt", FirstLines(Example("site_common_points.txt"), 3));
+    const struct {
+        const char *name, *file, *height;
+        bool planeKnown, heightKnown;
+    } cases[] = {
+        {"two points, a constant", "two.txt", "auto", false, true},
+        {"three points, a height plane", "three.txt", "plane", true, false},
+    };
+    for (const auto &c : cases) {
+        const Outcome run =
+            Cli(dir, {"calibrate", c.file, "--from", "blh:wgs84", "--via", "gk:cgcs2000:114",
+                      "--to", "plane", "--height", c.height, "--json"});
+        ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+        const nlohmann::ordered_json j = ParsedJson(run.out);
+        ASSERT_TRUE(j.is_object()) << c.name;
+        EXPECT_EQ(j.at("sigma0").is_null(), !c.planeKnown) << c.name;
+        for (const char *key : {"dx", "dy", "scale_ppm", "rotation_arcsec"})
+            EXPECT_EQ(j.at("sigma").at(key).is_number(), c.planeKnown) << c.name << " " << key;
+        for (const auto &sigma : j.at("centroid").at("local_sigma"))
+            EXPECT_EQ(sigma.is_number(), c.planeKnown) << c.name;
+        for (const auto &sigma : j.at("height").at("sigma"))
+            EXPECT_EQ(sigma.is_number(), c.heightKnown) << c.name;
+        const Outcome summary =
+            Cli(dir, {"calibrate", c.file, "--from", "blh:wgs84", "--via", "gk:cgcs2000:114",
+                      "--to", "plane", "--height", c.height});
+        ASSERT_EQ(summary.status, 0) << c.name << ": " << summary.err;
+        EXPECT_EQ(summary.out.find("± 0 "), std::string::npos) << c.name << "\n" << summary.out;
+        EXPECT_NE(summary.out.find("± 无 none"), std::string::npos) << c.name << "\n"
+                                                                    << summary.out;
+    }
+}
+
+// What bad input gets: a message naming the file or the argument, status 1
+// or 2, and nothing written.
+TEST(KovarimCliCalibrate, RefusesBadInputNamingTheFileOrTheArgument) {
+    const std::string site = Example("site_common_points.txt");
+    const struct {
+        const char *name;
+        std::string points; // site.txt
+        std::vector<std::string> args;
+        int status;
+        const char *says;
+    } cases[] = {
+        {"one point",
+         "A,1,2,3,4,5,6\r\n",
+         {"--from", "plane"},
+         1,
+         "文件 site.txt\n可用的公共点只有 1 个（检核点不算在内），平面四参数至少需要 2 个点"},
+        {"two points for a height plane",
+         "A,1,2,3,4,5,6\r\nB,11,22,3,14,25,6\r\n",
+         {"--from", "plane", "--height", "plane"},
+         1,
+         "高程拟合（平面）至少需要 3 个点"},
+        {"five points for a quadratic", FirstLines(site, 5),
+         SiteArgsOnly({"--height", "quadratic"}), 1, "可用的公共点只有"},
+        {"points on one line for a height plane",
+         "A,0,0,1,100,200,0\r\nB,10,10,1,110,210,0.1\r\nC,20,20,1,120,220,0.3\r\n"
+         "D,30,30,1,130,230,0.2\r\n",
+         {"--from", "plane", "--height", "plane"},
+         1,
+         "都在一条直线上"},
+        {"all local points in one place",
+         "A,0,0,3,4,5,6\r\nB,10,10,3,4,5,6\r\nC,20,20,3,4,5,6\r\n",
+         {"--from", "plane"},
+         1,
+         "尺度 m 不是正数"},
+        {"blh without --via", site, {"--from", "blh:wgs84"}, 2, "--via 缺少投影"},
+        {"--via for a grid",
+         site,
+         {"--from", "gk:cgcs2000:114", "--via", "gk:cgcs2000:114"},
+         2,
+         "--via 只用于大地坐标 blh"},
+        {"--via for a plane",
+         site,
+         {"--from", "plane", "--via", "gk:cgcs2000:114"},
+         2,
+         "--via 只用于大地坐标 blh"},
+        {"--via not a grid",
+         site,
+         {"--from", "blh:wgs84", "--via", "blh:cgcs2000"},
+         2,
+         "--via 应为高斯-克吕格投影"},
+        {"--from xyz", site, {"--from", "xyz"}, 2, "--from xyz 是地心直角坐标"},
+        {"--from unreadable", site, {"--from", "gauss"}, 2, "--from 无法识别坐标系"},
+        {"a B beyond 90 in the file",
+         "A,91,114.3,1,2,3,4\r\nB,30,114.3,1,3,4,5\r\n",
+         {"--from", "blh:wgs84", "--via", "gk:cgcs2000:114"},
+         1,
+         "文件 site.txt\n第 1 行，第 2 个字段：原坐标系 B = 91"},
+        {"a check point not in the file", site, SiteArgsOnly({"--check", "东湖,西湖"}), 1,
+         "检核点 “西湖” 不在文件中"},
+    };
+    for (const auto &c : cases) {
+        testkit::TempDir dir;
+        dir.Write("site.txt", c.points);
+        std::vector<std::string> args = {"calibrate", "site.txt", "--to",  "plane",
+                                         "--params",  "p.txt",    "--json"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome run = Cli(dir, args);
+        EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.name;
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"site.txt"})) << c.name;
+    }
+}
+
+// A command line calibrate cannot take: status 2 and the help.
+TEST(KovarimCliCalibrate, ExitsWithTwoForAWrongCommandLine) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        const char *says;
+    } cases[] = {
+        {"no file", {"calibrate", "--from", "plane", "--to", "plane"}, "一个公共点文件"},
+        {"two files",
+         {"calibrate", "a", "b", "--from", "plane", "--to", "plane"},
+         "一个公共点文件"},
+        {"no --from", {"calibrate", "site.txt", "--to", "plane"}, "缺少 --from"},
+        {"no --to", {"calibrate", "site.txt", "--from", "plane"}, "缺少 --to plane"},
+        {"--to a grid",
+         {"calibrate", "site.txt", "--from", "plane", "--to", "gk:cgcs2000:114"},
+         "只能是局部平面 plane"},
+        {"--height unknown", SiteArgs({"--height", "cubic"}), "--height 应为 auto"},
+        {"--height auto twice", SiteArgs({"--height", "auto", "--height=none"}),
+         "--height 只能给一次"},
+        {"--alpha out of range", SiteArgs({"--alpha", "0.5"}), "--alpha 应在"},
+        {"--check open quote", SiteArgs({"--check", "\"A,B"}), "没有闭合的引号"},
+        {"--check an empty name", SiteArgs({"--check", "东湖,"}), "空的点号"},
+        {"--params empty", SiteArgs({"--params="}), "--params 的值为空"},
+        {"--via without a value",
+         {"calibrate", "site.txt", "--to", "plane", "--from", "blh:wgs84", "--via"},
+         "--via 后面缺少值"},
+        {"--inverse", SiteArgs({"--inverse"}), "calibrate 不接受选项"},
+    };
+    for (const auto &c : cases) {
+        const Outcome run = Cli(dir, c.args);
+        EXPECT_EQ(run.status, 2) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find("Usage"), std::string::npos) << c.name;
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"site.txt"})) << c.name;
+    }
+}
+
+// The parameter file is neither the input nor the report; a run whose
+// results cannot be said puts nothing in place; check points and alpha in
+// both option forms.
+TEST(KovarimCliCalibrate, WritesItsFilesAllOrNothing) {
+    testkit::TempDir dir;
+    dir.Write("site.txt", Example("site_common_points.txt"));
+    for (const auto &[params, says] :
+         {std::pair<std::string, const char *>{"site.txt", "参数文件就是公共点文件"},
+          {"site四参数报告.txt", "参数文件就是报告文件"},
+          {"./sub/../site四参数报告.txt", "参数文件就是报告文件"}}) {
+        std::filesystem::create_directories(testkit::Fs(dir.Path("sub")));
+        const Outcome run = Cli(dir, SiteArgs({"--params", params}));
+        EXPECT_EQ(run.status, 1) << params << ": " << run.err;
+        EXPECT_NE(run.err.find(says), std::string::npos) << params << ": " << run.err;
+        EXPECT_EQ(testkit::ReadBytes(dir.Path("site.txt")), Example("site_common_points.txt"));
+        EXPECT_FALSE(testkit::Exists(dir.Path("site四参数报告.txt")));
+    }
+    dir.Write("site四参数报告.txt", "old report");
+    dir.Write("p.txt", "old parameters");
+    const Outcome closed = Cli(dir, SiteArgs({"--params", "p.txt"}), "", {"", "", true, false});
+    EXPECT_EQ(closed.status, 1) << closed.err;
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("site四参数报告.txt")), "old report");
+    EXPECT_EQ(testkit::ReadBytes(dir.Path("p.txt")), "old parameters");
+
+    const Outcome checked =
+        Cli(dir, SiteArgs({"--check=东湖", "--check", "\"K04\", GPS07", "--alpha=0.01", "--json",
+                           "--params", "p.txt", "--fixed-scale"}));
+    ASSERT_EQ(checked.status, 0) << checked.err;
+    const nlohmann::ordered_json j = ParsedJson(checked.out);
+    ASSERT_TRUE(j.is_object());
+    std::vector<std::string> names;
+    for (const auto &p : j.at("points"))
+        if (p.at("state") == "check")
+            names.push_back(p.at("name"));
+    EXPECT_EQ(names, (std::vector<std::string>{"东湖", "K04", "GPS07"}));
+    EXPECT_EQ(j.at("check_rms").size(), 4u);
+    EXPECT_EQ(j.at("params").at("scale_ppm").get<double>(), 0.0);
+    EXPECT_EQ(j.at("redundancy"), 2 * 9 - 3);
+    const std::string text = testkit::ReadBytes(dir.Path("p.txt"));
+    EXPECT_NE(text.find("# check points: 东湖, K04, GPS07\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("(scale held at 1)"), std::string::npos) << text;
+    EXPECT_NE(testkit::ReadBytes(dir.Path("site四参数报告.txt")), "old report");
 }
 
 } // namespace

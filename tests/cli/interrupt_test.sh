@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # interrupt_test.sh CLI...: Ctrl-C, a kill, a closed terminal (SIGHUP), a
 # pipe read no more (SIGPIPE) or Ctrl-\ (SIGQUIT) during a long estimation or
-# adjustment, or during a conversion that waits for its input, ends
+# adjustment, or during a conversion or a calibration that waits for its input, ends
 # kovarim-cli with status 130; the parameter file and the old output keep
 # their bytes and no report and no temporary file of ours is left in the
 # folder. CLI... is a program and whatever runs it: under wine (a program
@@ -73,6 +73,29 @@ for signal in INT HUP TERM; do
     kill -- -"$writer" 2>/dev/null # and its sleep
     wait "$writer" 2>/dev/null
     check "convert on SIG$signal" $status
+done
+# A calibration whose common points wait the same way: no report, no
+# parameter file.
+for signal in INT TERM; do
+    echo "old parameters" >params.txt
+    echo "old output" >out.txt
+    { head -c 100000 points.txt && sleep 30; } >input &
+    writer=$!
+    "${cli[@]}" calibrate input --from plane --to plane --params params.txt >/dev/null 2>error.txt &
+    pid=$!
+    sleep 1
+    kill -s "$signal" "$pid"
+    # It stops at once, not when the writer is done.
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.5
+    done
+    kill -0 "$pid" 2>/dev/null && fail "calibrate on SIG$signal: still reading 5 s later"
+    wait "$pid"
+    status=$?
+    kill -- -"$writer" 2>/dev/null
+    wait "$writer" 2>/dev/null
+    check "calibrate on SIG$signal" $status
 done
 rm -f input
 exit $((failures > 0))

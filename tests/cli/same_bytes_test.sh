@@ -3,8 +3,8 @@
 # whatever runs it, wine for Windows) gives, byte for byte, the files kept in
 # the tree for the example files: the window's report and batch output
 # (tests/e2e/expected/) and the command's own parameter files, adjustment
-# report, its --json and point output (tests/cli/expected/, made by the
-# Linux build).
+# and calibration reports, their --json, point and calibrated batch output
+# (tests/cli/expected/, made by the Linux build).
 set -uo pipefail
 source_dir=$1
 shift
@@ -18,7 +18,8 @@ work="$top/测量 数据" # a Chinese folder name, with a blank
 mkdir "$work" && cd "$work" || exit 1
 cp "$source_dir/examples/common_points.txt" "$source_dir/examples/batch_points.txt" \
     "$source_dir/examples/weak_triple.txt" "$source_dir/examples/road_common_points.txt" \
-    "$source_dir/examples/road_points.txt" .
+    "$source_dir/examples/road_points.txt" "$source_dir/examples/site_points.txt" .
+cp "$source_dir/examples/site_common_points.txt" 工地控制点.txt
 
 failures=0
 run() { # run WHAT ARGS...: the command must succeed
@@ -110,6 +111,26 @@ fi
 run "adjust, road" adjust road_common_points.txt "${road[@]}" --json
 cp "$work/.out" road_adjust.json
 same "adjust --json, road" road_adjust.json "$expected_cli/road_adjust.json"
+
+# A site calibration from WGS84 B L H through the CGCS2000 grid to the local
+# plane: its report, its summary, its parameter file, and --json.
+site=(--from blh:wgs84 --via gk:cgcs2000:114 --to plane)
+run "calibrate" calibrate 工地控制点.txt "${site[@]}" --params site_params.txt
+cp "$work/.out" calibrate_output.txt
+same "calibration report" "工地控制点四参数报告.txt" "$expected_cli/calibration_report.txt"
+same "calibrate's standard output" calibrate_output.txt "$expected_cli/calibrate_output.txt"
+same "calibration parameter file" site_params.txt "$expected_cli/site_params.txt"
+run "calibrate --json" calibrate 工地控制点.txt "${site[@]}" --height plane --check GPS11,东湖 --json
+cp "$work/.out" calibrate.json
+same "calibrate --json" calibrate.json "$expected_cli/calibrate.json"
+# Its parameter file applied: the projection and the surface, forward and back.
+run "convert, site calibration" convert --params site_params.txt site_points.txt
+same "batch output, site calibration" site_pointsto "$expected_cli/site_pointsto.txt"
+run "point, site calibration" point --params site_params.txt 30.579649611 114.304425014 51.8137
+cp "$work/.out" site_point.txt
+run "point back, site calibration" point --inverse --params site_params.txt 44662.485 62980.283 65.49
+cat "$work/.out" >>site_point.txt
+same "point output, site calibration" site_point.txt "$expected_cli/site_point.txt"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures differences or failures"

@@ -87,6 +87,11 @@ TEST(ParameterFile, RefusesBadFilesNamingLineAndKey) {
          good + "proj = +proj=helmert +convention=coordinate_frame +x=1.5 +y=2 +z=3 +rx=0 "
                 "+ry=0 +rz=0 +s=0\n",
          8, "proj 与七个参数不一致"},
+        {"a site calibration's file", "# c\nkind = site calibration\n" + good, 2,
+         "是场地校正（四参数）参数文件，不是七参数文件"},
+        {"a kind of its own", good + "kind = helmert\n", 8, "参数文件的种类 “helmert” 未知"},
+        {"a calibration's key without its kind", good + "rotation = 0.1\n", 8,
+         "键 “rotation” 属于场地校正参数文件，不属于七参数文件"},
         {"a folder", "<folder>", 0, "是文件夹，不是文件"},
         {"empty file", "", 0, "缺少键 “DX”"},
         {"saved as UTF-16",
