@@ -122,7 +122,11 @@ Geodetic GeodeticOf(const CoordinateSystem &s, const Values &v) {
     const std::string beyond = "y = " + ShortestText(v[1]) + " 离中央子午线超过 9°（经差 ";
     const std::string why = "，高斯-克吕格坐标只用于中央子午线两侧 9° 以内）";
     if (!(std::fabs(easting) <= LargestEasting(e, s.scale())))
-        RefuseValue(1, beyond + "远大于 9°" + why);
+        RefuseValue(1, beyond + "远大于 9°" + why +
+                           (s.zone() == 0 && v[1] >= kZoneUnit
+                                ? "；y 前面带带号时，坐标系要写明 zone=带号（如 gk:...,zone=" +
+                                      ShortestText(std::floor(v[1] / kZoneUnit)) + "）"
+                                : std::string()));
     CheckHeight(s, 2, v[2]);
     const GridInverse g = TransverseMercatorInverse(e, s.scale(), v[0], easting, false);
     if (!(std::fabs(g.l) <= kLargestGridLongitude))
@@ -181,6 +185,32 @@ CoordinateSystem CoordinateSystem::GaussKruger(const Ellipsoid &e, double centra
     s.falseEasting_ = falseEasting == 0.0 ? 0.0 : falseEasting;
     return s;
 }
+
+namespace {
+
+// A zone number names a standard zone: the central meridian must lie in it,
+// as a 3° zone (3N ± 1.5°) or a 6° zone (6N − 3 ± 3°); a local meridian
+// inside the zone is allowed. A meridian outside it is a typo that would
+// move every point by whole degrees without a word.
+void CheckMeridianInZone(std::string_view argument, double centralMeridian, int zone) {
+    const auto within = [&](double middle, double half) {
+        const double d = std::remainder(centralMeridian - middle, 360.0);
+        return std::fabs(d) <= half;
+    };
+    if (within(3.0 * zone, 1.5) || (zone <= 60 && within(6.0 * zone - 3.0, 3.0)))
+        return;
+    const auto degrees = [](double v) { return ShortestText(v) + "°"; };
+    std::string zones = "3° 带第 " + std::to_string(zone) + " 带为 " + degrees(3.0 * zone - 1.5) +
+                        " 至 " + degrees(3.0 * zone + 1.5);
+    if (zone <= 60)
+        zones += "，6° 带第 " + std::to_string(zone) + " 带为 " + degrees(6.0 * zone - 6.0) +
+                 " 至 " + degrees(6.0 * zone);
+    Unreadable(argument, "中央子午线 " + degrees(centralMeridian) + " 不在第 " +
+                             std::to_string(zone) + " 带内（" + zones +
+                             "）；带号与中央子午线要相符");
+}
+
+} // namespace
 
 CoordinateSystem ParseCoordinateSystem(std::string_view argument) {
     const std::vector<std::string_view> items = Split(argument, ',');
@@ -244,6 +274,8 @@ CoordinateSystem ParseCoordinateSystem(std::string_view argument) {
         }
         if (zone && !(*zone >= 1 && *zone <= 999 && std::floor(*zone) == *zone))
             Unreadable(argument, "带号 zone 应为 1 至 999 的整数");
+        if (zone)
+            CheckMeridianInZone(argument, *centralMeridian, static_cast<int>(*zone));
         try {
             return CoordinateSystem::GaussKruger(e, *centralMeridian,
                                                  zone ? static_cast<int>(*zone) : 0,

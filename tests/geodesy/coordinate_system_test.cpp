@@ -74,13 +74,16 @@ TEST(ParseCoordinateSystem, ReadsEveryFormAndWritesItsCanonicalText) {
 
 TEST(ParseCoordinateSystem, CanonicalTextsOfAnySystemReadBackTheSame) {
     std::mt19937_64 random(7);
-    std::uniform_real_distribution<double> meridian(-360.0, 360.0), k(0.5, 1.5), fe(-1e6, 1e6),
-        a(6e6, 7e6), rf(50.0, 1000.0);
+    std::uniform_real_distribution<double> meridian(-360.0, 360.0), inZone(-1.5, 1.5), k(0.5, 1.5),
+        fe(-1e6, 1e6), a(6e6, 7e6), rf(50.0, 1000.0);
     for (int i = 0; i < 2000; ++i) {
         const Ellipsoid e(a(random), rf(random));
+        // A zone number with a meridian in its 3° zone; without one, any meridian.
+        const int zone = i % 120;
+        const double centralMeridian = zone == 0 ? meridian(random) : 3.0 * zone + inZone(random);
         for (const CoordinateSystem &s :
              {CoordinateSystem::Geodetic(e, i % 2 == 0),
-              CoordinateSystem::GaussKruger(e, meridian(random), i % 120, k(random), fe(random))})
+              CoordinateSystem::GaussKruger(e, centralMeridian, zone, k(random), fe(random))})
             ASSERT_EQ(ParseCoordinateSystem(CoordinateSystemText(s)), s) << CoordinateSystemText(s);
     }
 }
@@ -106,6 +109,11 @@ TEST(ParseCoordinateSystem, RefusesWhatItCannotReadNamingTheArgument) {
         {"gk:bj54:117°", "不是十进制度数"},
         {"gk:bj54:400", "超出 −360° 至 360°"},
         {"gk:bj54:117,zone=0", "带号 zone 应为 1 至 999 的整数"},
+        // The zone of the next meridian, or a 6° zone's number with a 3° meridian.
+        {"gk:xian80:120,zone=39", "中央子午线 120° 不在第 39 带内（3° 带第 39 带为 115.5° 至 "
+                                  "118.5°，6° 带第 39 带为 228° 至 234°）"},
+        {"gk:xian80:111,zone=20", "不在第 20 带内"},
+        {"gk:xian80:117,zone=80", "（3° 带第 80 带为 238.5° 至 241.5°）"},
         {"gk:bj54:117,zone=39.5", "带号 zone 应为 1 至 999 的整数"},
         {"gk:bj54:117,zone=1000", "带号 zone 应为 1 至 999 的整数"},
         {"gk:bj54:117,zone=", "zone 的值 不是数值"},
@@ -166,6 +174,9 @@ TEST(CheckValues, RefusesEachBadValueNamingItAndItsField) {
         {"gk:bj54:117,zone=39", "3378817", "38500000", "0", 2,
          "y = 38500000 的带号为 38，与 zone=39 不符"},
         {"gk:bj54:117,zone=39", "3378817", "500000", "0", 2, "的带号为 0"},
+        {"gk:bj54:117", "3378817", "39500000", "0", 2,
+         "远大于 9°，高斯-克吕格坐标只用于中央子午线两侧 9° 以内）；y 前面带带号时，坐标系要写明 "
+         "zone=带号（如 gk:...,zone=39）"},
         {"gk:bj54:117,zone=39", "3378817", "-500000", "0", 2, "的带号为 -1"},
         {"gk:bj54:117,zone=39", "3378817", "40000000", "0", 2, "的带号为 40"},
         {"gk:bj54:117,zone=39", "10002200", "39500000", "0", 1, "x = 10002200 超出子午线象限弧长"},
