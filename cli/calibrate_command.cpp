@@ -1,4 +1,5 @@
 #include "cli/calibrate_command.h"
+#include "cli/json_texts.h"
 
 #include <cstdio>
 #include <memory>
@@ -27,34 +28,6 @@ std::string Lowercase(std::string text) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return text;
-}
-
-// Names are GBK in the table; scripts and terminals want UTF-8.
-std::string Utf8Name(const std::string &gbk) {
-    const std::string utf8 = ToUtf8(gbk, Encoding::Gbk);
-    return utf8.empty() && !gbk.empty() ? "?" : utf8;
-}
-
-// A file name for JSON, which must be UTF-8: a byte that is not becomes "?".
-std::string Utf8Path(const std::string &path) {
-    if (IsValidUtf8(path))
-        return path;
-    std::string text;
-    for (char c : path)
-        text += static_cast<unsigned char>(c) < 0x80 ? c : '?';
-    return text;
-}
-
-const char *StateName(PointState state) {
-    switch (state) {
-    case PointState::Used:
-        return "used";
-    case PointState::Blunder:
-        return "blunder";
-    case PointState::Check:
-        return "check";
-    }
-    return "";
 }
 
 Json Optional(const std::optional<double> &value) { return value ? Json(*value) : Json(); }

@@ -26,6 +26,7 @@
 #include "base/error.h"
 #include "cli/adjust_command.h"
 #include "cli/calibrate_command.h"
+#include "cli/json_texts.h"
 #include "cli/parameter_target.h"
 #include "cli/progress_line.h"
 #include "cli/standard_output.h"
@@ -314,12 +315,6 @@ AnyConversion ConversionOf(const Arguments &args) {
     return {SystemConversion(systems), std::nullopt};
 }
 
-// Names from the report (GBK) for a UTF-8 terminal.
-std::string Shown(const std::string &gbk) {
-    const std::string utf8 = ToUtf8(gbk, Encoding::Gbk);
-    return utf8.empty() && !gbk.empty() ? "?" : utf8;
-}
-
 int Estimate(const Arguments &args) {
     Expect(args, 1, 1, false);
     const std::string &file = args.positional[0];
@@ -350,21 +345,23 @@ int Estimate(const Arguments &args) {
     const Estimation::Summary &summary = estimation->summary();
     const Params &p = estimation->params();
     if (paramsFile) {
-        paramsFile->writer().Write(ParameterFileText(
-            p, file, Shown(summary.first), Shown(summary.second), Shown(summary.third), systems));
+        paramsFile->writer().Write(ParameterFileText(p, file, cli::Utf8Name(summary.first),
+                                                     cli::Utf8Name(summary.second),
+                                                     cli::Utf8Name(summary.third), systems));
         paramsFile->Finish();
     }
 
     std::string text = "报告 report: " + estimation->reportPath() + "\n" + SystemsLine(systems) +
-                       "三点 triple: " + Shown(summary.first) + " -- " + Shown(summary.second) +
-                       " -- " + Shown(summary.third) + "\n";
+                       "三点 triple: " + cli::Utf8Name(summary.first) + " -- " +
+                       cli::Utf8Name(summary.second) + " -- " + cli::Utf8Name(summary.third) + "\n";
     const char *names[] = {nullptr, "DX", "DY", "DZ", "Scale", "RotX", "RotY", "RotZ"};
     for (int n = DX; n <= RotZ; ++n)
         text += std::string(names[n]) + std::string(5 - std::strlen(names[n]), ' ') + " = " +
                 FormatNumber(p[n]) + "\n";
     text += "最大残差 largest residual: " + FormatNumber(summary.largestResidual);
     if (!summary.largestAt.empty())
-        text += std::string(" (") + Shown(summary.largestAt) + ", " + summary.largestAxis + ")";
+        text +=
+            std::string(" (") + cli::Utf8Name(summary.largestAt) + ", " + summary.largestAxis + ")";
     ThrowIfInterrupted();
     cli::PrintNow(text + "\n");
     CommitAll({&estimation->report(), paramsFile ? &*paramsFile : nullptr});
