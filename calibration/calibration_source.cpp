@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/ascii.h"
 #include "base/error.h"
 #include "geodesy/value_text.h"
 
@@ -14,26 +15,6 @@ constexpr double kLargestLongitude = 9.0 + 1e-9;
 
 [[noreturn]] void RefuseValue(int index, const std::string &problem) {
     throw Error::AtField({}, 0, index + 1, problem);
-}
-
-std::string Lowercase(std::string_view text) {
-    std::string lower(text);
-    for (char &c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
-
-// L − CM in (−180°, 180°].
-double FromCentralMeridian(double L, double centralMeridian) {
-    double l = L - centralMeridian;
-    for (int i = 0; i < 2; ++i) {
-        if (l > 180.0)
-            l -= 360.0;
-        else if (l <= -180.0)
-            l += 360.0;
-    }
-    return l;
 }
 
 // B, L of the source on the projection's ellipsoid, in the source's form.
@@ -144,7 +125,7 @@ Values CalibrationSource::FromPlane(const Values &plane) const {
 
 CalibrationSource ParseCalibrationSource(std::string_view from,
                                          const std::optional<std::string> &via) {
-    if (Lowercase(from) == kLocalPlane) {
+    if (AsciiLowercase(from) == kLocalPlane) {
         if (via)
             Unreadable(kVia, "只用于大地坐标 blh：原坐标系 plane 已是平面坐标，不再投影");
         return CalibrationSource::Plane();

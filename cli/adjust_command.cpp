@@ -1,5 +1,4 @@
 #include "cli/adjust_command.h"
-#include "cli/json_texts.h"
 
 #include <cstdio>
 #include <cstring>
@@ -8,6 +7,7 @@
 
 #include "adjustment/adjustment_report.h"
 #include "base/error.h"
+#include "cli/json_texts.h"
 #include "cli/parameter_target.h"
 #include "cli/progress_line.h"
 #include "cli/standard_output.h"

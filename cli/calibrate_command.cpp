@@ -1,15 +1,16 @@
 #include "cli/calibrate_command.h"
-#include "cli/json_texts.h"
 
 #include <cstdio>
 #include <memory>
 
 #include <nlohmann/json.hpp>
 
+#include "base/ascii.h"
 #include "base/error.h"
 #include "calibration/calibration_points.h"
 #include "calibration/calibration_report.h"
 #include "cli/adjust_command.h"
+#include "cli/json_texts.h"
 #include "cli/parameter_target.h"
 #include "cli/standard_output.h"
 #include "conversion/calibration_file.h"
@@ -22,13 +23,6 @@ namespace kovarim::cli {
 namespace {
 
 using Json = nlohmann::ordered_json; // keys in the order they are set
-
-std::string Lowercase(std::string text) {
-    for (char &c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 Json Optional(const std::optional<double> &value) { return value ? Json(*value) : Json(); }
 
@@ -313,7 +307,7 @@ CalibrateArguments ParseCalibrateArguments(const std::vector<std::string> &argv,
         throw CalibrateUsage{"缺少 --from (--from is required: plane, gk:... or blh:...)"};
     if (!to)
         throw CalibrateUsage{"缺少 --to plane (--to plane is required)"};
-    if (Lowercase(*to) != kLocalPlane)
+    if (AsciiLowercase(*to) != kLocalPlane)
         throw CalibrateUsage{"--to " + *to +
                              " 无法使用：场地校正的目标只能是局部平面 plane (--to " +
                              "must be plane)"};
@@ -326,7 +320,7 @@ CalibrateArguments ParseCalibrateArguments(const std::vector<std::string> &argv,
         bool found = false;
         for (HeightModel model : {HeightModel::Auto, HeightModel::None, HeightModel::Constant,
                                   HeightModel::Plane, HeightModel::Quadratic})
-            if (Lowercase(*height) == HeightModelName(model)) {
+            if (AsciiLowercase(*height) == HeightModelName(model)) {
                 args.height = model;
                 found = true;
             }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/ascii.h"
 #include "geodesy/portable_math.h"
 #include "geodesy/transverse_mercator.h"
 
@@ -25,14 +26,6 @@ constexpr const char *kAcceptedForms =
     "gk:椭球:中央子午线[,zone=带号][,k=比例因子][,fe=东偏]（高斯-克吕格 x 北、y 东、h 椭球高，米；"
     "中央子午线为十进制度，y 默认加 500000）；椭球为 cgcs2000、wgs84、bj54、xian80 或"
     "“长半轴/扁率倒数”（如 6378245/298.3）";
-
-std::string Lowercase(std::string_view text) {
-    std::string lower(text);
-    for (char &c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -70,18 +63,6 @@ double Finite(double value) {
     if (!std::isfinite(value))
         throw Error("数值溢出：坐标超出双精度数的范围");
     return value;
-}
-
-// L − CM in (−180°, 180°]; exact for |L|, |CM| ≤ 360°.
-double FromCentralMeridian(double L, double centralMeridian) {
-    double l = L - centralMeridian;
-    for (int i = 0; i < 2; ++i) {
-        if (l > 180.0)
-            l -= 360.0;
-        else if (l <= -180.0)
-            l += 360.0;
-    }
-    return l;
 }
 
 const Ellipsoid &EllipsoidOf(const CoordinateSystem &s) { return *s.ellipsoid(); }
@@ -155,6 +136,17 @@ Values ValuesOf(const CoordinateSystem &s, const Geodetic &g, bool checked) {
 
 } // namespace
 
+double FromCentralMeridian(double L, double centralMeridian) {
+    double l = L - centralMeridian;
+    for (int i = 0; i < 2; ++i) {
+        if (l > 180.0)
+            l -= 360.0;
+        else if (l <= -180.0)
+            l += 360.0;
+    }
+    return l;
+}
+
 CoordinateSystem CoordinateSystem::Geodetic(const Ellipsoid &e, bool dms) {
     CoordinateSystem s;
     s.kind_ = SystemKind::Geodetic;
@@ -215,7 +207,7 @@ void CheckMeridianInZone(std::string_view argument, double centralMeridian, int 
 CoordinateSystem ParseCoordinateSystem(std::string_view argument) {
     const std::vector<std::string_view> items = Split(argument, ',');
     const std::vector<std::string_view> parts = Split(items[0], ':');
-    const std::string kind = Lowercase(parts[0]);
+    const std::string kind = AsciiLowercase(parts[0]);
     const auto ellipsoid = [&]() {
         try {
             return ParseEllipsoid(parts[1]);
@@ -235,7 +227,7 @@ CoordinateSystem ParseCoordinateSystem(std::string_view argument) {
                        parts.size() < 2 ? "blh 后缺少椭球" : "blh 只带椭球，不带中央子午线");
         bool dms = false;
         for (std::string_view option : options) {
-            if (Lowercase(option) != "dms")
+            if (AsciiLowercase(option) != "dms")
                 Unreadable(argument,
                            "blh 的选项只有 dms，没有" + QuotedForMessage(std::string(option)));
             if (dms)
@@ -256,7 +248,7 @@ CoordinateSystem ParseCoordinateSystem(std::string_view argument) {
         std::optional<double> zone, k, fe;
         for (std::string_view option : options) {
             const auto equals = option.find('=');
-            const std::string key = Lowercase(Trimmed(option.substr(0, equals)));
+            const std::string key = AsciiLowercase(Trimmed(option.substr(0, equals)));
             std::optional<double> *target = key == "zone" ? &zone
                                             : key == "k"  ? &k
                                             : key == "fe" ? &fe

@@ -152,6 +152,9 @@ Values ConvertBetween(const CoordinateSystem &from, const CoordinateSystem &to,
 // the system's ellipsoid, `given` the point's values as read (checked).
 // The 9° limit does not apply to the computed point here.
 Values Residuals(const CoordinateSystem &s, const Geocentric &computed, const Values &given);
+// L − CM in (−180°, 180°]; exact for |L|, |CM| ≤ 360°.
+double FromCentralMeridian(double L, double centralMeridian);
+
 // The residuals' names: "X", "Y", "Z" / "N", "E", "U" / "x", "y", "h".
 const char *ResidualName(const CoordinateSystem &s, int index);
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/ascii.h"
 #include "base/error.h"
 #include "geodesy/portable_math.h"
 #include "geodesy/value_text.h"
@@ -19,14 +20,6 @@ struct Named {
 };
 constexpr Named kNamed[] = {
     {"cgcs2000", Cgcs2000}, {"wgs84", Wgs84}, {"bj54", Beijing54}, {"xian80", Xian80}};
-
-std::string Lowercase(std::string_view text) {
-    std::string lower(text);
-    for (char &c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 
 } // namespace
 
@@ -106,7 +99,7 @@ const Ellipsoid &Xian80() {
 }
 
 Ellipsoid ParseEllipsoid(std::string_view text) {
-    const std::string lower = Lowercase(text);
+    const std::string lower = AsciiLowercase(text);
     for (const Named &named : kNamed)
         if (lower == named.name)
             return named.get();
