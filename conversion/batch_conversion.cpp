@@ -45,35 +45,6 @@ void AppendDelimited(std::string &line, const Field &field) {
     }
 }
 
-// Unlike a common-point coordinate, a quoted one counts here when its text is a
-// number: the batch echoes each field by its kind and needs a number only for
-// the arithmetic, where an empty height counts as 0.
-double Coordinate(const FieldReader &reader, long long record, const Line &line, int index) {
-    const Field &field = line.fields[index];
-    if (field.kind == FieldKind::Number)
-        return field.number;
-    const Encoding encoding = reader.encoding();
-    std::string why;
-    if (field.kind == FieldKind::Empty) {
-        // A missing height counts as 0; a missing x or y would put the point
-        // on an axis, unseen.
-        if (index == 3)
-            return 0.0;
-        why = " 为空";
-    } else {
-        const ParsedNumber parsed = ParseFieldNumber(field.bytes);
-        if (parsed.status == NumberParse::Ok)
-            return parsed.value;
-        why = QuotedForMessage(ToUtf8(field.bytes, encoding)) +
-              (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值");
-    }
-    std::string what = RecordText(record) + "的坐标 " + kFieldNames[index] + why;
-    const std::string name = QuotedForMessage(ToUtf8(line.fields[0].bytes, encoding));
-    if (!name.empty())
-        what += "（点号" + name + "）";
-    throw Error::AtField(reader.path(), field.line, index + 1, what);
-}
-
 // A record's point name for a message: "（点号 “P1”）", or nothing.
 std::string NameNote(const std::string &bytes, Encoding encoding) {
     const std::string name = QuotedForMessage(ToUtf8(bytes, encoding));
@@ -83,15 +54,17 @@ std::string NameNote(const FieldReader &reader, const Line &line) {
     return NameNote(line.fields[0].bytes, reader.encoding());
 }
 
-// A value of the source system of `conversion` (fields 2 to 4): a number, or
-// a quoted one, read in the system's form (ddd.mmssss is no decimal
-// number); an empty height counts as 0, an empty B, L, x or y is refused.
-double SystemValue(const FieldReader &reader, const SystemConversion &conversion, long long record,
-                   const Line &line, int index) {
+// The value of field `index` (2 to 4), called `valueName` in messages.
+// Unlike a common-point coordinate, a quoted one counts here when its text is
+// a number: the batch echoes each field by its kind and needs a number only
+// for the arithmetic. A value in another form than a decimal number
+// (ddd.mmssss) is read from its text by `read`. An empty height counts as 0;
+// a missing x or y would put the point on an axis, unseen.
+double RecordValue(const FieldReader &reader, long long record, const Line &line, int index,
+                   const char *valueName,
+                   const std::function<double(const std::string &)> *read = nullptr) {
     const Field &field = line.fields[index];
-    const int k = index - 1;
-    const bool decimal = FormOf(conversion.source(), k) != ValueForm::Dms;
-    if (field.kind == FieldKind::Number && decimal)
+    if (field.kind == FieldKind::Number && read == nullptr)
         return field.number;
     std::string why;
     if (field.kind == FieldKind::Empty) {
@@ -101,8 +74,10 @@ double SystemValue(const FieldReader &reader, const SystemConversion &conversion
     } else {
         const ParsedNumber parsed = ParseFieldNumber(field.bytes);
         if (parsed.status == NumberParse::Ok) {
+            if (read == nullptr)
+                return parsed.value;
             try {
-                return decimal ? parsed.value : conversion.Read(k, field.bytes);
+                return (*read)(field.bytes);
             } catch (const Error &e) {
                 throw Error::AtField(reader.path(), field.line, index + 1,
                                      RecordText(record) + "：" + e.problem() +
@@ -113,8 +88,24 @@ double SystemValue(const FieldReader &reader, const SystemConversion &conversion
               (parsed.status == NumberParse::OutOfRange ? " 超出双精度数的范围" : " 不是数值");
     }
     throw Error::AtField(reader.path(), field.line, index + 1,
-                         RecordText(record) + "的坐标 " + ValueName(conversion.source(), k) + why +
-                             NameNote(reader, line));
+                         RecordText(record) + "的坐标 " + valueName + why + NameNote(reader, line));
+}
+
+double Coordinate(const FieldReader &reader, long long record, const Line &line, int index) {
+    return RecordValue(reader, record, line, index, kFieldNames[index]);
+}
+
+// A value of the source system of `conversion` (fields 2 to 4), read in the
+// system's form (ddd.mmssss is no decimal number).
+double SystemValue(const FieldReader &reader, const SystemConversion &conversion, long long record,
+                   const Line &line, int index) {
+    const int k = index - 1;
+    if (FormOf(conversion.source(), k) != ValueForm::Dms)
+        return RecordValue(reader, record, line, index, ValueName(conversion.source(), k));
+    const std::function<double(const std::string &)> read = [&](const std::string &bytes) {
+        return conversion.Read(k, bytes);
+    };
+    return RecordValue(reader, record, line, index, ValueName(conversion.source(), k), &read);
 }
 
 // What a record's three coordinates become: the results, each after a comma.
