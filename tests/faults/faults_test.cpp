@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include "adjustment/adjustment_report.h"
 #include "base/error.h"
 #include "conversion/batch_conversion.h"
-#include "adjustment/adjustment_report.h"
 #include "estimation/estimate.h"
 #include "testkit.h"
 

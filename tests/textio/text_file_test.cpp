@@ -118,8 +118,7 @@ TEST(CommitAll, AFileThatCannotBeReplacedInAStickyFolderChangesNothing) {
                 dir.Write("report.txt", "nobody's report");
             return CommitTwo(dir.Path("report.txt"), params);
         });
-        EXPECT_NE(error.find("无法替换文件（拒绝访问）；没有改变任何文件"),
-                  std::string::npos)
+        EXPECT_NE(error.find("无法替换文件（拒绝访问）；没有改变任何文件"), std::string::npos)
             << error;
         std::map<std::string, std::string> expected = {{"params.txt", "root's parameters"}};
         if (firstExisted)
