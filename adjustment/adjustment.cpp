@@ -115,7 +115,9 @@ Adjustment AdjustTable(const CommonPointTable &table, const std::vector<bool> &h
     for (int k = 0; k < 7; ++k) {
         result.sigma[DX + k] = result.sigma0 * std::sqrt(Qorigin(k, k));
         for (int m = 0; m < 7; ++m)
-            result.correlation[k][m] = Qorigin(k, m) / std::sqrt(Qorigin(k, k) * Qorigin(m, m));
+            result.correlation[k][m] =
+                k == m ? 1.0 // not 1 ± an ulp of the division
+                       : Qorigin(k, m) / std::sqrt(Qorigin(k, k) * Qorigin(m, m));
     }
     for (int k = 0; k < 3; ++k)
         result.centroidShiftSigma[k] = result.sigma0 * std::sqrt(s.Q(k, k));

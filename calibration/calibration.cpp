@@ -293,8 +293,9 @@ void FitPlane(const CommonPointTable &table, const std::vector<bool> &candidate,
                    sigma0 * sigmaOf[3]};
     for (int k = 0; k < 4; ++k)
         for (int m = 0; m < 4; ++m)
-            plane.correlation[k][m] =
-                sigmaOf[k] > 0.0 && sigmaOf[m] > 0.0 ? Qo(k, m) / (sigmaOf[k] * sigmaOf[m]) : 0.0;
+            plane.correlation[k][m] = !(sigmaOf[k] > 0.0 && sigmaOf[m] > 0.0) ? 0.0
+                                      : k == m ? 1.0 // not 1 ± an ulp of the division
+                                               : Qo(k, m) / (sigmaOf[k] * sigmaOf[m]);
     plane.centroid = {c.x, c.y};
     plane.centroidLocal = {c.X + t(0), c.Y + t(1)};
     plane.centroidLocalSigma = {sigma0 * std::sqrt(Q(0, 0)), sigma0 * std::sqrt(Q(1, 1))};
