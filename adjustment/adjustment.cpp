@@ -174,11 +174,11 @@ Adjustment AdjustTable(const CommonPointTable &table, const std::vector<bool> &h
     return result;
 }
 
-Adjustment Adjust(const CommonPointTable &table, const AdjustmentOptions &options,
-                  const std::string &path) {
+std::vector<bool> HeldOutByName(const CommonPointTable &table,
+                                const std::vector<std::string> &names, const std::string &path) {
     const int count = table.PointCount();
     std::vector<bool> heldOut(static_cast<std::size_t>(count), false);
-    for (const std::string &name : options.checkNames) {
+    for (const std::string &name : names) {
         bool found = false;
         for (int i = 0; i < count; ++i)
             if (ToUtf8(table.points()[i].Name, Encoding::Gbk) == name)
@@ -186,6 +186,13 @@ Adjustment Adjust(const CommonPointTable &table, const AdjustmentOptions &option
         if (!found)
             throw Error::InFile(path, "检核点" + QuotedForMessage(name) + " 不在文件中");
     }
+    return heldOut;
+}
+
+Adjustment Adjust(const CommonPointTable &table, const AdjustmentOptions &options,
+                  const std::string &path) {
+    const int count = table.PointCount();
+    const std::vector<bool> heldOut = HeldOutByName(table, options.checkNames, path);
     // The best triple among the points that may take part, numbered as in `table`.
     CommonPointTable fitting;
     std::vector<int> number;

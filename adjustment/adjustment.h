@@ -123,6 +123,11 @@ struct AdjustmentOptions {
     std::atomic<long long> *searchDone = nullptr;
 };
 
+// Which points of `table` the names (UTF-8) hold out as check points; Error
+// naming `path` for a name that no point has.
+std::vector<bool> HeldOutByName(const CommonPointTable &table,
+                                const std::vector<std::string> &names, const std::string &path);
+
 // The whole adjustment of a table read from `path` (named in the messages):
 // the check points found by name, the best triple among the other points
 // (for the comparison only), then AdjustTable. Throws Error naming the file

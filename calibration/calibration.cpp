@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "adjustment/adjustment.h"
 #include "adjustment/robust_start.h"
 #include "adjustment/snooping.h"
 #include "base/error.h"
@@ -442,16 +443,7 @@ SiteCalibration CalibrateTable(const CommonPointTable &table, const std::vector<
 
 SiteCalibration Calibrate(const CommonPointTable &table, const CalibrationOptions &options,
                           const std::string &path) {
-    const int count = table.PointCount();
-    std::vector<bool> heldOut(static_cast<std::size_t>(count), false);
-    for (const std::string &name : options.checkNames) {
-        bool found = false;
-        for (int i = 0; i < count; ++i)
-            if (ToUtf8(table.points()[i].Name, Encoding::Gbk) == name)
-                heldOut[i] = found = true;
-        if (!found)
-            throw Error::InFile(path, "检核点" + QuotedForMessage(name) + " 不在文件中");
-    }
+    const std::vector<bool> heldOut = HeldOutByName(table, options.checkNames, path);
     try {
         return CalibrateTable(table, heldOut, options);
     } catch (const Error &e) {
