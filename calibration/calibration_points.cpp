@@ -94,13 +94,7 @@ CommonPointTable ReadCalibrationPoints(FieldReader &reader, const CalibrationSou
                                 "公共点太多：最多 " + std::to_string(kMaxCommonPoints) + " 个");
         table.Add(std::move(point));
     }
-    // The whole file is read, so its encoding is known: the names go into the
-    // report, which is GBK.
-    if (const EncodingRefusal refusal = reader.EncodingRefusalAtEnd(); refusal.line != 0)
-        throw Error::AtLine(path, refusal.line, refusal.message);
-    if (reader.encoding() == Encoding::Utf8)
-        table.ConvertNames(
-            [](const std::string &name) { return ToReportEncoding(name, Encoding::Utf8); });
+    NamesInReportEncoding(reader, table);
     return table;
 }
 

@@ -75,6 +75,16 @@ CommonPointTable ReadCommonPointFile(const std::string &path, const PointSystems
     return ReadCommonPoints(reader, systems);
 }
 
+void NamesInReportEncoding(const FieldReader &reader, CommonPointTable &table) {
+    // The whole file is read, so its encoding is known: the names go into the
+    // report, which is GBK.
+    if (const EncodingRefusal refusal = reader.EncodingRefusalAtEnd(); refusal.line != 0)
+        throw Error::AtLine(reader.path(), refusal.line, refusal.message);
+    if (reader.encoding() == Encoding::Utf8)
+        table.ConvertNames(
+            [](const std::string &name) { return ToReportEncoding(name, Encoding::Utf8); });
+}
+
 CommonPointTable ReadCommonPoints(FieldReader &reader, const PointSystems &systems) {
     const std::string &path = reader.path();
     CommonPointTable table(path, systems);
@@ -98,13 +108,7 @@ CommonPointTable ReadCommonPoints(FieldReader &reader, const PointSystems &syste
                                 "公共点太多：最多 " + std::to_string(kMaxCommonPoints) + " 个");
         table.Add(std::move(point));
     }
-    // The whole file is read, so its encoding is known: the names go into the
-    // report, which is GBK.
-    if (const EncodingRefusal refusal = reader.EncodingRefusalAtEnd(); refusal.line != 0)
-        throw Error::AtLine(path, refusal.line, refusal.message);
-    if (reader.encoding() == Encoding::Utf8)
-        table.ConvertNames(
-            [](const std::string &name) { return ToReportEncoding(name, Encoding::Utf8); });
+    NamesInReportEncoding(reader, table);
     return table;
 }
 

@@ -64,6 +64,10 @@ inline constexpr int kMaxCommonPoints = 32767;
 // field, saying which side.
 CommonPointTable ReadCommonPointFile(const std::string &path, const PointSystems &systems = {});
 CommonPointTable ReadCommonPoints(FieldReader &reader, const PointSystems &systems = {});
+// Once the whole file is read and its encoding known: Error at the line that
+// shows the encoding cannot be told, else the names turned into the report's
+// encoding (GBK).
+void NamesInReportEncoding(const FieldReader &reader, CommonPointTable &table);
 
 // The residuals computed − given of point `q` of `table` under `params`: its
 // original coordinates transformed, against its new ones, in the new
